@@ -1,0 +1,46 @@
+// The filter table: guarded, because the COM objects read it from any thread
+// while a connect or a rename on another thread may change it.
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
+#include "device/controller_config.h"
+
+namespace quillmoor {
+
+class FilterTable {
+public:
+    std::vector<FilterSlot> Snapshot() const
+    {
+        std::lock_guard lock(mutex_);
+        return slots_;
+    }
+    size_t Size() const
+    {
+        std::lock_guard lock(mutex_);
+        return slots_.size();
+    }
+    bool Empty() const { return Size() == 0; }
+    void Assign(std::vector<FilterSlot> slots)
+    {
+        std::lock_guard lock(mutex_);
+        slots_ = std::move(slots);
+    }
+    // Runs edit on entry index under the lock; false when there is no such entry.
+    template <class Edit>
+    bool Update(size_t index, Edit&& edit)
+    {
+        std::lock_guard lock(mutex_);
+        if (index >= slots_.size()) return false;
+        edit(slots_[index]);
+        return true;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<FilterSlot> slots_;
+};
+
+}  // namespace quillmoor

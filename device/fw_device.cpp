@@ -1,0 +1,45 @@
+#include "device/fw_device.h"
+
+namespace quillmoor {
+
+std::atomic<CFWDevice*> g_pFWDevice{nullptr};
+
+namespace {
+constexpr unsigned kTemperatureLogPeriodMs = 5000;
+constexpr platform::TimerId kTemperatureLogTimerId = 15;
+}  // namespace
+
+CFWDevice::CFWDevice() : CFWDevice(Startup{}) {}
+
+CFWDevice::CFWDevice(const Startup& startup)
+{
+    LoadSettings();
+    g_pFWDevice.store(this);
+    if (startup.startTemperatureTimer)
+        TimerId = platform::StartTimer(kTemperatureLogPeriodMs, kTemperatureLogTimerId, TempLogTimerProc);
+}
+
+CFWDevice::~CFWDevice()
+{
+    Disconnect();
+    SaveSettings();
+    if (TimerId) platform::StopTimer(TimerId);
+    CFWDevice* self = this;
+    g_pFWDevice.compare_exchange_strong(self, nullptr);
+}
+
+bool CFWDevice::PortIsOpen() const { return CurrentPort() != nullptr; }
+
+SerialPortPtr CFWDevice::CurrentPort() const
+{
+    std::lock_guard lock(portMutex_);
+    return Port;
+}
+
+std::vector<uint32_t> CFWDevice::ClientKeys() const
+{
+    std::lock_guard lock(clientsMutex_);
+    return {Clients.begin(), Clients.end()};
+}
+
+}  // namespace quillmoor

@@ -1,0 +1,111 @@
+#include "device/temperature_log.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "device/fw_device.h"
+#include "platform/user_folders.h"
+
+namespace quillmoor {
+namespace {
+
+// What a tick needs from Config, copied while Busy is held so that a connect
+// rewriting Config cannot tear it.
+struct ConfigCopy {
+    int sensorCount = 0;
+    char filterNames[kMaxFilters][kFilterNameBytes] = {};
+};
+
+std::string Header(int sensorCount)
+{
+    std::string line = "Time,";
+    for (int i = 0; i < sensorCount; ++i) line += "T" + std::to_string(i) + ",";
+    line += "Focus,Filter";
+    line += kTemperatureLogLineEnd;
+    return line;
+}
+
+// Runs the queries in order; a query that fails leaves its cell empty.
+std::string Row(CFWDevice& device, const ConfigCopy& config, const platform::LocalDateTime& now)
+{
+    char cell[32];
+    std::snprintf(cell, sizeof cell, "%02i:%02i:%02i", now.hour, now.minute, now.second);
+    std::string line = cell;
+    for (int sensor = 0; sensor < config.sensorCount; ++sensor) {
+        line += ',';
+        float degrees = 0;
+        if (device.ReadTemperature(sensor, degrees)) {
+            std::snprintf(cell, sizeof cell, "%.2f", static_cast<double>(degrees));
+            line += cell;
+        }
+    }
+    line += ',';
+    int32_t position = 0;
+    if (device.GetFocuserPosition(position)) line += std::to_string(position);
+    line += ',';
+    int32_t filter = -1;
+    if (device.WheelPresent && device.GetCurrentFilter(filter) && filter >= 0 && filter < kMaxFilters) {
+        const char* name = config.filterNames[filter];
+        line.append(name, strnlen(name, kFilterNameBytes));
+    }
+    line += kTemperatureLogLineEnd;
+    return line;
+}
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder + name;
+    return folder + '/' + name;
+}
+
+}  // namespace
+
+std::string TemperatureLogFolder()
+{
+#ifdef _WIN32
+    return "C:\\";
+#else
+    return platform::UserDataFolder();
+#endif
+}
+
+std::string TemperatureLogFileName(const platform::LocalDateTime& date)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "term_log_%i-%02i-%02i.csv", date.year, date.month, date.day);
+    return name;
+}
+
+void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& now,
+                            const std::string& folder)
+{
+    if (!device.PortIsOpen() || !device.FocuserPresent) return;
+    ConfigCopy config;
+    if (!device.TryClaimBusy()) return;  // never wait: skip this tick
+    config.sensorCount = device.Config.SensorCount;
+    std::memcpy(config.filterNames, device.Config.FilterNames, sizeof config.filterNames);
+    device.ReleaseBusy();
+
+    if (folder.empty()) return;
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    std::FILE* file = std::fopen(Join(folder, TemperatureLogFileName(now)).c_str(), "ab");
+    if (file == nullptr) return;
+    // Binary mode with the line end written out, so that the position is the
+    // file's true length: empty means a new day's file that needs its header.
+    std::fseek(file, 0, SEEK_END);
+    std::string text = std::ftell(file) == 0 ? Header(config.sensorCount) : std::string();
+    text += Row(device, config, now);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+void TempLogTimerProc()
+{
+    CFWDevice* device = g_pFWDevice.load(std::memory_order_acquire);
+    if (device == nullptr) return;
+    WriteTemperatureLogRow(*device, platform::LocalNow(), TemperatureLogFolder());
+}
+
+}  // namespace quillmoor

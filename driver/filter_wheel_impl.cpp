@@ -1,0 +1,111 @@
+#include "filter_wheel_impl.h"
+
+#include <cstring>
+#include <vector>
+
+#include "com_results.h"
+#include "controller_instance.h"
+
+namespace quillmoor::driver {
+namespace {
+
+CFWDevice& Device() { return g_FWDevice; }
+
+// A zero-based vector of one element per filter, filled by fill(element
+// pointer, filter); null when it cannot be made. The caller owns it.
+template <class Element, class Fill>
+SAFEARRAY* FilterArray(VARTYPE type, const std::vector<FilterSlot>& filters, Fill&& fill)
+{
+    SAFEARRAY* array = SafeArrayCreateVector(type, 0, static_cast<ULONG>(filters.size()));
+    if (!array) return nullptr;
+    Element* elements = nullptr;
+    if (FAILED(SafeArrayAccessData(array, reinterpret_cast<void**>(&elements)))) {
+        SafeArrayDestroy(array);
+        return nullptr;
+    }
+    for (size_t i = 0; i < filters.size(); ++i) fill(elements[i], filters[i]);
+    SafeArrayUnaccessData(array);
+    return array;
+}
+
+BSTR AnsiToBstr(const char* text, size_t length)
+{
+    const int wide = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(wide));
+    if (result) MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), result, wide);
+    return result;
+}
+
+}  // namespace
+
+CFilterWheelImpl::CFilterWheelImpl(IUnknown* outer)
+    : AutomationObject(outer), clientKey_(NextClientKey())
+{
+}
+
+STDMETHODIMP CFilterWheelImpl::get_Connected(VARIANT_BOOL* pVal)
+{
+    if (!pVal) return E_POINTER;
+    *pVal = VariantBool(Device().PortIsOpen());
+    Device().Trace.Log("CFilterWheelImpl::get_Connected(%i)\n", *pVal);
+    return S_OK;
+}
+
+STDMETHODIMP CFilterWheelImpl::put_Connected(VARIANT_BOOL newVal)
+{
+    Device().Trace.Log("CFilterWheelImpl::put_Connected(%i)\n", newVal);
+    if (newVal) return ResultOf(Device().ConnectMulti(clientKey_));
+    Device().DisconnectMulti(clientKey_);
+    return S_OK;
+}
+
+STDMETHODIMP CFilterWheelImpl::get_FocusOffsets(SAFEARRAY** pVal)
+{
+    if (!pVal) return E_POINTER;
+    Device().Trace.Log("CFilterWheelImpl::get_FocusOffsets()\n");
+    *pVal = FilterArray<LONG>(VT_I4, Device().Filters.Snapshot(),
+                              [](LONG& element, const FilterSlot& filter) {
+                                  element = filter.FocuserPos;
+                              });
+    return S_OK;
+}
+
+STDMETHODIMP CFilterWheelImpl::get_Names(SAFEARRAY** pVal)
+{
+    if (!pVal) return E_POINTER;
+    Device().Trace.Log("CFilterWheelImpl::get_Names()\n");
+    *pVal = FilterArray<BSTR>(VT_BSTR, Device().Filters.Snapshot(),
+                              [](BSTR& element, const FilterSlot& filter) {
+                                  element = AnsiToBstr(filter.Name,
+                                                       strnlen(filter.Name, sizeof filter.Name));
+                              });
+    return S_OK;
+}
+
+STDMETHODIMP CFilterWheelImpl::put_Position(SHORT newVal)
+{
+    const bool ok = Device().GotoFilter(newVal);
+    Device().Trace.Log("CFilterWheelImpl::put_Position(%i)\n", newVal);
+    return ResultOf(ok);
+}
+
+// Always S_OK; a slot the controller could not report is -1, its own
+// marker for "unknown".
+STDMETHODIMP CFilterWheelImpl::get_Position(SHORT* pVal)
+{
+    if (!pVal) return E_POINTER;
+    int32_t slot = -1;
+    Device().GetCurrentFilter(slot);
+    *pVal = static_cast<SHORT>(slot);
+    Device().Trace.Log("CFilterWheelImpl::get_Position(%i)\n", *pVal);
+    return S_OK;
+}
+
+// The control dialog arrives with the dialogs; until then this only traces.
+STDMETHODIMP CFilterWheelImpl::SetupDialog()
+{
+    Device().Trace.Log("CFilterWheelImpl::SetupDialog()\n");
+    return S_OK;
+}
+
+}  // namespace quillmoor::driver

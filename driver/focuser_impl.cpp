@@ -1,0 +1,164 @@
+#include "focuser_impl.h"
+
+#include "com_results.h"
+#include "controller_instance.h"
+
+namespace quillmoor::driver {
+namespace {
+
+constexpr LONG kMaxIncrement = 1000;
+
+CFWDevice& Device() { return g_FWDevice; }
+
+// The COM error of Halt: IFocuser, source = the ProgID registered for the
+// class, description "Not Supported".
+void SetNotSupportedError()
+{
+    ICreateErrorInfo* create = nullptr;
+    if (FAILED(CreateErrorInfo(&create))) return;
+    create->SetGUID(IID_IFocuser);
+    LPOLESTR progId = nullptr;
+    if (SUCCEEDED(ProgIDFromCLSID(CLSID_Focuser, &progId))) {
+        create->SetSource(progId);
+        CoTaskMemFree(progId);
+    }
+    wchar_t description[32] = {};
+    MultiByteToWideChar(CP_ACP, 0, "Not Supported", -1, description, ARRAYSIZE(description));
+    create->SetDescription(description);
+    IErrorInfo* error = nullptr;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&error)))) {
+        SetErrorInfo(0, error);
+        error->Release();
+    }
+    create->Release();
+}
+
+}  // namespace
+
+CFocuserImpl::CFocuserImpl(IUnknown* outer) : AutomationObject(outer), clientKey_(NextClientKey()) {}
+
+STDMETHODIMP CFocuserImpl::get_Link(VARIANT_BOOL* pVal)
+{
+    if (!pVal) return E_POINTER;
+    *pVal = VariantBool(Device().PortIsOpen());
+    Device().Trace.Log("CFocuserImpl::get_Link(%i)\n", *pVal);
+    return S_OK;
+}
+
+STDMETHODIMP CFocuserImpl::put_Link(VARIANT_BOOL newVal)
+{
+    Device().Trace.Log("CFocuserImpl::put_Link(%i)\n", newVal);
+    if (newVal) return ResultOf(Device().ConnectMulti(clientKey_));
+    Device().DisconnectMulti(clientKey_);
+    return S_OK;
+}
+
+STDMETHODIMP CFocuserImpl::get_Absolute(VARIANT_BOOL* pVal)
+{
+    if (!pVal) return E_POINTER;
+    *pVal = VARIANT_TRUE;
+    Device().Trace.Log("CFocuserImpl::get_Absolute(%i)\n", *pVal);
+    return S_OK;
+}
+
+STDMETHODIMP CFocuserImpl::get_IsMoving(VARIANT_BOOL* pVal)
+{
+    if (!pVal) return E_POINTER;
+    *pVal = VariantBool(Device().Busy.load());
+    Device().Trace.Log("CFocuserImpl::get_IsMoving(%i)\n", *pVal);
+    return S_OK;
+}
+
+STDMETHODIMP CFocuserImpl::get_MaxIncrement(LONG* pVal)
+{
+    if (!pVal) return E_POINTER;
+    *pVal = kMaxIncrement;
+    Device().Trace.Log("CFocuserImpl::get_MaxIncrement(%i)\n", static_cast<int>(*pVal));
+    return S_OK;
+}
+
+STDMETHODIMP CFocuserImpl::get_MaxStep(LONG* pVal)
+{
+    if (!pVal) return E_POINTER;
+    *pVal = Device().Options.AscomMaxFocusPos;
+    Device().Trace.Log("CFocuserImpl::get_MaxStep(%i)\n", static_cast<int>(*pVal));
+    return S_OK;
+}
+
+STDMETHODIMP CFocuserImpl::get_Position(LONG* pVal)
+{
+    if (!pVal) return E_POINTER;
+    int32_t motorPosition = 0;
+    const bool ok = Device().GetFocuserPosition(motorPosition);
+    // A failed query reports the shift alone.
+    *pVal = WrappingAdd(motorPosition, Device().Options.AscomFocusShift);
+    Device().Trace.Log("CFocuserImpl::get_Position(%i)\n", motorPosition);
+    return ResultOf(ok);
+}
+
+STDMETHODIMP CFocuserImpl::get_StepSize(DOUBLE* pVal)
+{
+    if (!pVal) return E_POINTER;
+    *pVal = Device().Options.StepLenInMicrons;
+    Device().Trace.Log("CFocuserImpl::get_StepSize(%f)\n", *pVal);
+    return S_OK;
+}
+
+STDMETHODIMP CFocuserImpl::get_TempComp(VARIANT_BOOL* pVal)
+{
+    if (!pVal) return E_POINTER;
+    int32_t sensor = -1;
+    const bool ok = Device().GetAutoCompSensor(sensor);
+    *pVal = VariantBool(sensor >= 0);
+    Device().Trace.Log("CFocuserImpl::get_TempComp(%i)\n", sensor);
+    return ResultOf(ok);
+}
+
+STDMETHODIMP CFocuserImpl::put_TempComp(VARIANT_BOOL newVal)
+{
+    Device().Trace.Log("CFocuserImpl::put_TempComp(%i)\n", newVal);
+    const int32_t sensor = newVal ? Device().Options.AscomPreferredTermometer : -1;
+    return ResultOf(Device().SetAutoCompSensor(sensor));
+}
+
+STDMETHODIMP CFocuserImpl::get_TempCompAvailable(VARIANT_BOOL* pVal)
+{
+    if (!pVal) return E_POINTER;
+    *pVal = VARIANT_TRUE;
+    Device().Trace.Log("CFocuserImpl::get_TempCompAvailable(1)\n");
+    return S_OK;
+}
+
+STDMETHODIMP CFocuserImpl::get_Temperature(DOUBLE* pVal)
+{
+    if (!pVal) return E_POINTER;
+    float degrees = 0.0f;
+    const bool ok = Device().ReadTemperature(Device().Options.AscomPreferredTermometer, degrees);
+    *pVal = degrees;
+    Device().Trace.Log("CFocuserImpl::get_Temperature(%f)\n", *pVal);
+    return ResultOf(ok);
+}
+
+STDMETHODIMP CFocuserImpl::Halt()
+{
+    Device().Trace.Log("CFocuserImpl::Halt()\n");
+    SetNotSupportedError();
+    return DISP_E_EXCEPTION;
+}
+
+// No range check: ASCOM's limits are advice to the client, not to the board.
+STDMETHODIMP CFocuserImpl::Move(LONG Position)
+{
+    const int32_t target = WrappingSubtract(Position, Device().Options.AscomFocusShift);
+    Device().Trace.Log("CFocuserImpl::Move(%i)\n", target);
+    return ResultOf(Device().MoveFocuserTo(target));
+}
+
+// The control dialog arrives with the dialogs; until then this only traces.
+STDMETHODIMP CFocuserImpl::SetupDialog()
+{
+    Device().Trace.Log("CFocuserImpl::SetupDialog()\n");
+    return S_OK;
+}
+
+}  // namespace quillmoor::driver

@@ -1,0 +1,24 @@
+// Time as the driver measures it: a high-resolution counter for waits and
+// trace stamps, and the local calendar time for the temperature log.
+#pragma once
+
+#include <cstdint>
+
+namespace quillmoor::platform {
+
+// Counts per second of PerformanceCounter; 0 when the system has no counter.
+int64_t PerformanceFrequency();
+int64_t PerformanceCounter();
+
+struct LocalDateTime {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+LocalDateTime LocalNow();
+
+}  // namespace quillmoor::platform

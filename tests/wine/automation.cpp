@@ -1,0 +1,123 @@
+#include "automation.h"
+
+namespace wine_client {
+
+Outcome::Outcome(Outcome&& other) noexcept
+    : hr(other.hr), scode(other.scode), description(std::move(other.description)),
+      source(std::move(other.source)), value(other.value)
+{
+    VariantInit(&other.value);
+}
+
+Driver& Driver::operator=(Driver&& other) noexcept
+{
+    if (this != &other) {
+        Reset();
+        dispatch_ = other.dispatch_;
+        other.dispatch_ = nullptr;
+    }
+    return *this;
+}
+
+Driver Driver::Create(const wchar_t* progId, HRESULT* hr)
+{
+    CLSID clsid;
+    HRESULT result = CLSIDFromProgID(progId, &clsid);
+    IDispatch* dispatch = nullptr;
+    if (SUCCEEDED(result))
+        result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  reinterpret_cast<void**>(&dispatch));
+    if (hr) *hr = result;
+    return Driver(SUCCEEDED(result) ? dispatch : nullptr);
+}
+
+void Driver::Reset()
+{
+    if (dispatch_) dispatch_->Release();
+    dispatch_ = nullptr;
+}
+
+Outcome Driver::Invoke(const wchar_t* name, WORD flags, VARIANT* arguments, UINT count,
+                       bool named) const
+{
+    Outcome outcome;
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    outcome.hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(outcome.hr)) return outcome;
+
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{arguments, named ? &putId : nullptr, count, named ? 1u : 0u};
+    EXCEPINFO exception{};
+    UINT badArgument = 0;
+    outcome.hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                   &outcome.value, &exception, &badArgument);
+    if (outcome.hr == DISP_E_EXCEPTION) {
+        outcome.scode = exception.scode;
+        if (exception.bstrDescription) outcome.description = exception.bstrDescription;
+        if (exception.bstrSource) outcome.source = exception.bstrSource;
+    }
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrHelpFile);
+    return outcome;
+}
+
+Outcome Driver::Get(const wchar_t* name) const
+{
+    return Invoke(name, DISPATCH_PROPERTYGET, nullptr, 0, false);
+}
+
+Outcome Driver::Put(const wchar_t* name, const VARIANT& value) const
+{
+    VARIANT argument = value;
+    return Invoke(name, DISPATCH_PROPERTYPUT, &argument, 1, true);
+}
+
+Outcome Driver::Call(const wchar_t* name) const
+{
+    return Invoke(name, DISPATCH_METHOD, nullptr, 0, false);
+}
+
+Outcome Driver::Call(const wchar_t* name, const VARIANT& argument) const
+{
+    VARIANT copy = argument;
+    return Invoke(name, DISPATCH_METHOD, &copy, 1, false);
+}
+
+VARIANT Bool(bool value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BOOL;
+    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+VARIANT Long(LONG value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
+VARIANT Short(SHORT value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I2;
+    v.iVal = value;
+    return v;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace wine_client

@@ -1,0 +1,90 @@
+// quillmoor-wine-client: drives Quillmoor.DLL the way an ASCOM client does,
+// by ProgID and late binding only.
+//
+//   client SCENARIO [--log PATH] [--com-port N] [--focus-shift N] [--dll PATH]
+//
+// The options are written to the driver's settings key (32-bit registry
+// view) before the DLL is loaded, so the controller object starts with them.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "scenarios.h"
+
+namespace {
+
+bool SetOption(const wchar_t* name, DWORD type, const void* data, DWORD size)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\ASCOM\\Focuser Drivers\\Quillmoor.Focuser",
+                        0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool ok = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) ==
+                    ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+bool SetNumber(const wchar_t* name, const wchar_t* text)
+{
+    const DWORD value = static_cast<DWORD>(std::wcstol(text, nullptr, 0));
+    return SetOption(name, REG_DWORD, &value, sizeof value);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: client SCENARIO [--log PATH] [--com-port N] ...\n");
+        return 2;
+    }
+    const std::wstring scenario = argv[1];
+    const wchar_t* dllPath = L"";
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::wstring option = argv[i];
+        bool ok = true;
+        if (option == L"--log") {
+            const std::string path = [&] {
+                char ansi[MAX_PATH * 2] = {};
+                WideCharToMultiByte(CP_ACP, 0, argv[i + 1], -1, ansi, sizeof ansi, nullptr, nullptr);
+                return std::string(ansi);
+            }();
+            ok = SetOption(L"LogFile", REG_SZ, path.c_str(), static_cast<DWORD>(path.size() + 1));
+        } else if (option == L"--com-port") {
+            ok = SetNumber(L"ComPort", argv[i + 1]);
+        } else if (option == L"--focus-shift") {
+            ok = SetNumber(L"AscomFocusShift", argv[i + 1]);
+        } else if (option == L"--dll") {
+            dllPath = argv[i + 1];
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "client: cannot apply option %ls\n", option.c_str());
+            return 2;
+        }
+    }
+
+    // Multithreaded apartment: the threading model "both" lets every thread of
+    // it call the objects directly, which the Move-while-asked case needs.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 2;
+    int failures = -1;
+    if (scenario == L"disconnected") failures = wine_client::DisconnectedMembers();
+    else if (scenario == L"members") failures = wine_client::ConnectedMembers();
+    else if (scenario == L"shared") failures = wine_client::SharedLink();
+    else if (scenario == L"threads") failures = wine_client::MoveWhileAsked();
+    else if (scenario == L"server") failures = wine_client::ServerRules(dllPath);
+    else if (scenario == L"timer") failures = wine_client::TimerAndUnload();
+    else if (scenario == L"auto") failures = wine_client::AutoSearch();
+    CoUninitialize();
+    if (failures < 0) {
+        std::fprintf(stderr, "client: unknown scenario %ls\n", scenario.c_str());
+        return 2;
+    }
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,191 @@
+// The COM server's own rules: unload test, class objects, aggregation,
+// interfaces; and the DLL's life on its loading thread (timer, unload).
+#include <windows.h>
+
+#include "checks.h"
+#include "scenarios.h"
+
+namespace wine_client {
+namespace {
+
+using CanUnloadFunction = HRESULT(STDAPICALLTYPE*)();
+using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+// A minimal outer object for aggregation: counts its own references and
+// answers only IUnknown.
+class Outer final : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown)) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs); }
+    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&refs); }
+    LONG refs = 1;
+};
+
+IClassFactory* ClassObject(const CLSID& clsid)
+{
+    IClassFactory* factory = nullptr;
+    CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                     reinterpret_cast<void**>(&factory));
+    return factory;
+}
+
+void CheckInterfaces(Checks& check, const Driver& driver, const char* name)
+{
+    const std::string prefix = name;
+    UINT count = 0;
+    check.That(driver.get()->GetTypeInfoCount(&count) == S_OK && count == 1,
+               prefix + " GetTypeInfoCount is 1");
+    ITypeInfo* info = nullptr;
+    TYPEATTR* attributes = nullptr;
+    GUID dual = GUID_NULL;
+    if (SUCCEEDED(driver.get()->GetTypeInfo(0, 0, &info)) &&
+        SUCCEEDED(info->GetTypeAttr(&attributes))) {
+        dual = attributes->guid;
+        info->ReleaseTypeAttr(attributes);
+    }
+    if (info) info->Release();
+
+    ISupportErrorInfo* errorInfo = nullptr;
+    if (check.That(SUCCEEDED(driver.get()->QueryInterface(
+                       IID_ISupportErrorInfo, reinterpret_cast<void**>(&errorInfo))),
+                   prefix + " has ISupportErrorInfo")) {
+        check.That(errorInfo->InterfaceSupportsErrorInfo(dual) == S_OK,
+                   prefix + " supports error info on its dual interface");
+        check.That(errorInfo->InterfaceSupportsErrorInfo(IID_IDispatch) == S_FALSE,
+                   prefix + " does not claim error info on IDispatch");
+        errorInfo->Release();
+    }
+    IUnknown* dualInterface = nullptr;
+    check.That(SUCCEEDED(driver.get()->QueryInterface(dual, reinterpret_cast<void**>(&dualInterface))),
+               prefix + " answers its dual interface");
+    if (dualInterface) dualInterface->Release();
+    IUnknown* absent = nullptr;
+    check.That(driver.get()->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&absent)) ==
+                   E_NOINTERFACE,
+               prefix + " has no IPersist");
+}
+
+}  // namespace
+
+int ServerRules(const wchar_t* dllPath)
+{
+    Checks check("server");
+    HMODULE dll = LoadLibraryW(dllPath);
+    auto canUnload = reinterpret_cast<CanUnloadFunction>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    auto getClassObject = reinterpret_cast<GetClassObjectFunction>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    if (!check.That(canUnload && getClassObject, "the DLL exports its entry points"))
+        return check.Failures();
+    check.That(canUnload() == S_OK, "DllCanUnloadNow is S_OK with nothing alive");
+
+    CLSID focuserClass{}, wheelClass{};
+    CLSIDFromProgID(L"Quillmoor.Focuser", &focuserClass);
+    CLSIDFromProgID(L"Quillmoor.FilterWheel", &wheelClass);
+    {
+        Driver focuser = Driver::Create(L"Quillmoor.Focuser");
+        Driver wheel = Driver::Create(L"Quillmoor.FilterWheel");
+        check.That(canUnload() == S_FALSE, "DllCanUnloadNow is S_FALSE while objects live");
+        CheckInterfaces(check, focuser, "Focuser");
+        CheckInterfaces(check, wheel, "FilterWheel");
+        focuser.Reset();
+        check.That(canUnload() == S_FALSE, "DllCanUnloadNow is S_FALSE while one object lives");
+    }
+    check.That(canUnload() == S_OK, "DllCanUnloadNow is S_OK after the last release");
+
+    IClassFactory* first = ClassObject(focuserClass);
+    IClassFactory* second = ClassObject(focuserClass);
+    check.That(first && first == second, "the class object is the same on every request");
+    check.That(canUnload() == S_FALSE, "DllCanUnloadNow is S_FALSE while a class object is held");
+    if (second) second->Release();
+    if (first) {
+        first->LockServer(TRUE);
+        first->Release();
+    }
+    check.That(canUnload() == S_FALSE, "DllCanUnloadNow is S_FALSE under LockServer(TRUE)");
+    if (IClassFactory* factory = ClassObject(focuserClass)) {
+        factory->LockServer(FALSE);
+        factory->Release();
+    }
+    check.That(canUnload() == S_OK, "DllCanUnloadNow is S_OK after LockServer(FALSE)");
+
+    IUnknown* none = nullptr;
+    check.That(getClassObject(IID_IPersist, IID_IClassFactory, reinterpret_cast<void**>(&none)) ==
+                   CLASS_E_CLASSNOTAVAILABLE,
+               "an unknown CLSID is CLASS_E_CLASSNOTAVAILABLE");
+
+    // Aggregation: only for IUnknown, and the inner object counts on the outer.
+    for (const CLSID* clsid : {&focuserClass, &wheelClass}) {
+        const std::string name = clsid == &focuserClass ? "Focuser" : "FilterWheel";
+        Outer outer;
+        IUnknown* refused = nullptr;
+        check.That(CoCreateInstance(*clsid, &outer, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                    reinterpret_cast<void**>(&refused)) == CLASS_E_NOAGGREGATION,
+                   name + " aggregated for IDispatch is CLASS_E_NOAGGREGATION");
+        IUnknown* inner = nullptr;
+        if (!check.That(SUCCEEDED(CoCreateInstance(*clsid, &outer, CLSCTX_INPROC_SERVER,
+                                                   IID_IUnknown, reinterpret_cast<void**>(&inner))),
+                        name + " aggregates for IUnknown"))
+            continue;
+        IDispatch* dispatch = nullptr;
+        inner->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+        check.That(dispatch && outer.refs == 2, name + " inner IDispatch holds the outer object",
+                   "outer refs " + std::to_string(outer.refs));
+        if (dispatch) {
+            IUnknown* identity = nullptr;
+            dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+            check.That(identity == &outer, name + " IDispatch's identity is the outer object");
+            if (identity) identity->Release();
+            Driver aggregated(dispatch);  // takes the reference
+            Outcome increment = aggregated.Get(L"MaxIncrement");
+            if (name == "Focuser")
+                check.LongValue(increment, 1000, "aggregated Focuser MaxIncrement");
+            else
+                check.Result(aggregated.Get(L"Names"), S_OK, "aggregated FilterWheel Names");
+        }
+        check.That(outer.refs == 1, name + " releases the outer references it took",
+                   "outer refs " + std::to_string(outer.refs));
+        inner->Release();
+        check.That(canUnload() == S_OK, name + " aggregate's release unlocks the module");
+    }
+    FreeLibrary(dll);
+    return check.Failures();
+}
+
+// Connected, the client's thread dispatches messages for a little more than
+// one tick of the temperature log; then everything is released and the DLL
+// unloaded, which saves the options.
+int TimerAndUnload()
+{
+    Checks check("timer");
+    {
+        Driver focuser = Driver::Create(L"Quillmoor.Focuser");
+        if (!check.That(bool(focuser), "Quillmoor.Focuser creates an object"))
+            return check.Failures();
+        check.Result(focuser.Put(L"Link", Bool(true)), S_OK, "Link put true");
+
+        const DWORD end = GetTickCount() + 6000;
+        for (DWORD now = GetTickCount(); now < end; now = GetTickCount()) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        }
+        // Left connected on purpose: the unload closes the port.
+    }
+    check.That(GetModuleHandleW(L"Quillmoor.DLL") != nullptr, "the DLL is loaded before the unload");
+    CoFreeUnusedLibrariesEx(0, 0);
+    check.That(GetModuleHandleW(L"Quillmoor.DLL") == nullptr,
+               "CoFreeUnusedLibraries unloads the DLL once nothing holds it");
+    return check.Failures();
+}
+
+}  // namespace wine_client
