@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -96,7 +97,8 @@ struct BoardSim::Impl {
     bool write_blocked = false;
     std::deque<std::pair<Clock::time_point, uint8_t>> inbox;  // received, not yet parsed
     std::deque<Outgoing> outbox;                              // reply bytes not yet sent
-    Clock::time_point line_free{};                            // end of the last paced byte
+    Clock::time_point line_free{};                            // end of the last paced byte sent
+    Clock::time_point rx_line_free{};                         // end of the last paced byte received
     Clock::time_point next_flood{};
     std::vector<WireEvent> record;
     size_t received_in_record = 0;
@@ -186,6 +188,7 @@ int BoardSim::Impl::PollTimeoutNs(Clock::time_point now) const {
     std::optional<Clock::time_point> wake;
     auto consider = [&](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
     if (!outbox.empty()) consider(write_blocked ? now + kRetryWrite : outbox.front().due);
+    if (outbox.empty() && !inbox.empty()) consider(inbox.front().first);
     if (outbox.empty() && inbox.empty())
         if (auto stall = parser.StallDeadline()) consider(*stall + std::chrono::milliseconds(1));
     if (flooding) consider(next_flood);
@@ -200,14 +203,22 @@ void BoardSim::Impl::ReadLine(Clock::time_point now) {
         const ssize_t count = read(master, buffer, sizeof buffer);
         if (count <= 0) return;
         Note(Direction::ToBoard, buffer, static_cast<size_t>(count), now);
-        for (ssize_t i = 0; i < count; ++i) inbox.emplace_back(now, buffer[i]);
+        for (ssize_t i = 0; i < count; ++i) {
+            // On a paced line a byte is there once its ten bits have come in.
+            Clock::time_point arrival = now;
+            if (options.pace) {
+                arrival = std::max(now, rx_line_free) + kByteTime;
+                rx_line_free = arrival;
+            }
+            inbox.emplace_back(arrival, buffer[i]);
+        }
     }
 }
 
 void BoardSim::Impl::HandleInbox(Clock::time_point now) {
     // The board deals with one command at a time: bytes that come while it
     // answers or moves wait their turn.
-    while (outbox.empty() && !inbox.empty()) {
+    while (outbox.empty() && !inbox.empty() && inbox.front().first <= now) {
         const auto [arrival, byte] = inbox.front();
         inbox.pop_front();
         if (auto command = parser.Feed(byte, arrival, model.TableLength()))
@@ -246,8 +257,9 @@ void BoardSim::Impl::Schedule(const Reply& reply, Clock::time_point now) {
         at += part.delay;
         for (uint8_t byte : part.bytes) {
             if (options.pace) {
-                at = std::max(at, line_free);
-                line_free = at + kByteTime;
+                // Leaves the line once its last bit is sent.
+                at = std::max(at, line_free) + kByteTime;
+                line_free = at;
             }
             outbox.push_back({at, byte});
         }

@@ -12,7 +12,6 @@
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <string>

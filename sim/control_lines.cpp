@@ -38,7 +38,7 @@ std::string Status(const BoardSim& board) {
 
 }  // namespace
 
-bool ParseFaultSpec(std::string_view text, FaultSpec& spec) {
+bool ParseFaultSwitch(std::string_view text, FaultSwitch& setting) {
     const size_t equals = text.find('=');
     if (equals == std::string_view::npos) return false;
     std::string_view kind = text.substr(equals + 1);
@@ -49,7 +49,7 @@ bool ParseFaultSpec(std::string_view text, FaultSpec& spec) {
     }
     Fault fault;
     if (!ParseFault(kind, fault)) return false;
-    spec = {std::string(text.substr(0, equals)), fault, times};
+    setting = {std::string(text.substr(0, equals)), fault, times};
     return true;
 }
 
@@ -74,11 +74,11 @@ std::string ApplyControlLine(BoardSim& board, std::string_view line) {
     bool on = false;
 
     if (verb == "fault" && (words.size() == 3 || words.size() == 4)) {
-        FaultSpec spec;
+        FaultSwitch setting;
         std::string text = words[1] + "=" + words[2];
         if (words.size() == 4) text += ":" + words[3];
-        if (!ParseFaultSpec(text, spec)) return "error: bad fault";
-        if (!board.SetFault(spec.word, spec.fault, spec.times))
+        if (!ParseFaultSwitch(text, setting)) return "error: bad fault";
+        if (!board.SetFault(setting.word, setting.fault, setting.times))
             return "error: that fault does not fit that word";
         return "ok";
     }

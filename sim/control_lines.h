@@ -10,14 +10,14 @@
 
 namespace quillmoor::sim {
 
-struct FaultSpec {
+struct FaultSwitch {
     std::string word;
     Fault fault;
     int times;  // < 0: always
 };
 
 // "FWfocus=silent" or "FWGOTO=fail:2".
-bool ParseFaultSpec(std::string_view text, FaultSpec& spec);
+bool ParseFaultSwitch(std::string_view text, FaultSwitch& setting);
 // Degrees ("18.5", "-3.25") or "none" (no reading), as hundredths.
 bool ParseTemperature(std::string_view text, int16_t& hundredths);
 

@@ -65,7 +65,7 @@ Control lines on standard input (each answered with one line):
 
 struct ProgramOptions {
     BoardOptions board;
-    std::vector<FaultSpec> faults;
+    std::vector<FaultSwitch> faults;
     std::string record_path;
     std::string link_path;
 };
@@ -124,16 +124,17 @@ std::string ParseArguments(int argc, char** argv, ProgramOptions& out) {
         } else if (arg == "--time-scale") {
             const std::string_view text = value();
             double scale = -1;
-            std::from_chars(text.data(), text.data() + text.size(), scale);
-            if (scale < 0) return "--time-scale takes a number of 0 or more";
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), scale);
+            if (error != std::errc() || end != text.data() + text.size() || scale < 0)
+                return "--time-scale takes a number of 0 or more";
             out.board.time_scale = scale;
         } else if (arg == "--slot-ms") {
             if (!ParseInt(value(), number) || number <= 0) return "--slot-ms takes a positive number";
             out.board.slot_ms = number;
         } else if (arg == "--fault") {
-            FaultSpec spec;
-            if (!ParseFaultSpec(value(), spec)) return "--fault takes WORD=KIND[:N]";
-            out.faults.push_back(spec);
+            FaultSwitch setting;
+            if (!ParseFaultSwitch(value(), setting)) return "--fault takes WORD=KIND[:N]";
+            out.faults.push_back(setting);
         } else if (arg == "--record") {
             out.record_path = value();
             if (out.record_path.empty()) return "--record takes a file name";
@@ -195,10 +196,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillmoor-sim: %s\n", board.Error().c_str());
         return 1;
     }
-    for (const FaultSpec& spec : options.faults)
-        if (!board.SetFault(spec.word, spec.fault, spec.times)) {
+    for (const FaultSwitch& setting : options.faults)
+        if (!board.SetFault(setting.word, setting.fault, setting.times)) {
             std::fprintf(stderr, "quillmoor-sim: fault %s does not fit %s\n",
-                         std::string(FaultName(spec.fault)).c_str(), spec.word.c_str());
+                         std::string(FaultName(setting.fault)).c_str(), setting.word.c_str());
             return 2;
         }
     if (!options.link_path.empty()) {

@@ -7,7 +7,7 @@ cd "$top"
 tools/install-deps.sh native
 
 build=build-demo
-cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release  >/dev/null
 cmake --build $build -j 2 --target quillmoor quillmoor-sim >/dev/null
 
 work=$(mktemp -d)
@@ -30,6 +30,6 @@ export QUILLMOOR_PORTS=$work/ports XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$w
 client=$build/tools/quillmoor
 run() { echo "\$ quillmoor $*"; "$client" "$@"; echo; }
 run --port auto status
-run --port COM2 focus 1500
-run --port COM2 filter 3
-run --port COM2 --trace status
+run --port COM2 --trace focus 1500
+run --port COM2 --trace filter 3
+run --port COM2 status
