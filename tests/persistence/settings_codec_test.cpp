@@ -60,15 +60,6 @@ TEST(SettingsCodec, LineFeedsAreStoredAfterACarriageReturnAndNothingElseChanges)
     EXPECT_EQ(Decoded(stored), record);
 }
 
-TEST(SettingsCodec, FourEmptyNamesMakeA184ByteFilePlusOnePerLineFeed)
-{
-    SettingsRecord record;
-    EXPECT_EQ(EncodeSettingsFile(record).size(), 184u);
-    record.Config.WheelSpeed = 10;
-    record.Options.AscomFocusShift = 0x0A0A;
-    EXPECT_EQ(EncodeSettingsFile(record).size(), 187u);
-}
-
 TEST(SettingsCodec, ReaderTakesLoneCarriageReturnsAndLineFeedsAsData)
 {
     std::vector<uint8_t> fixed = PlainFixedPart();
@@ -143,17 +134,6 @@ TEST(SettingsCodec, ReadingInPiecesGivesTheSameRecordWhereverTheFileIsSplit)
         decoder.Feed(std::span(stored).subspan(split));
         EXPECT_EQ(decoder.Finish(), record) << "split at " << split;
     }
-}
-
-TEST(SettingsCodec, DecoderIsCompleteOnceTheFourthNameEnds)
-{
-    SettingsFileDecoder decoder;
-    decoder.Feed(PlainFixedPart() + Text(std::string_view("a\0b\0c\0", 6)));
-    EXPECT_FALSE(decoder.Complete());
-    decoder.Feed(std::vector<uint8_t>{'d', 0});
-    EXPECT_TRUE(decoder.Complete());
-    decoder.Feed(Text("ignored"));
-    EXPECT_EQ(decoder.Finish()->TermometerNames, (Names{"a", "b", "c", "d"}));
 }
 
 }  // namespace

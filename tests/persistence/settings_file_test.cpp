@@ -127,13 +127,6 @@ TEST_F(SettingsFileTest, BlockNeverReadFromTheBoardIsSavedAsZeros)
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 144), std::vector<uint8_t>(144, 0));
 }
 
-TEST_F(SettingsFileTest, UnwritablePathIsIgnored)
-{
-    CFWDevice& device = MakeDevice();
-    device.SaveToFile((Scratch().Path() / "no-such-folder" / "x.fws").string());
-    EXPECT_FALSE(std::filesystem::exists(Scratch().Path() / "no-such-folder"));
-}
-
 TEST_F(SettingsFileTest, GoldenFileLoadsIntoTheBoardAndIsReadBack)
 {
     CFWDevice& device = Connected();

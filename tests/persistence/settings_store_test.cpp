@@ -77,18 +77,6 @@ TEST_F(SettingsStoreTest, ValuesSurviveClosingWithTheirTypeAndBytes)
     EXPECT_EQ(size, 0u);
 }
 
-TEST_F(SettingsStoreTest, SettingAgainReplacesTypeAndData)
-{
-    Put("ComPort", kValueDword, {7, 0, 0, 0});
-    Put("COMPORT", kValueString, Bytes(std::string_view("12345\0", 6)));
-    auto key = OpenSettingsKey(kKeyPath);
-    uint8_t buffer[8] = {};
-    uint32_t size = sizeof buffer, type = 0;
-    ASSERT_TRUE(key->Query("ComPort", buffer, size, type));
-    EXPECT_EQ(type, kValueString);
-    EXPECT_EQ(size, 6u);
-}
-
 TEST_F(SettingsStoreTest, QueryThatDoesNotFitFailsAndLeavesTheBufferAlone)
 {
     Put("LogFile", kValueString, std::vector<uint8_t>(300, 'x'));
@@ -174,14 +162,6 @@ TEST_F(SettingsStoreTest, KeyPathsThatLeaveTheStoreAreRefused)
     EXPECT_EQ(OpenSettingsKey("Software\\\\Twice"), nullptr);
     EXPECT_EQ(OpenSettingsKey("Software\\a/b"), nullptr);
     EXPECT_FALSE(std::filesystem::exists(scratch_.Path() / "escape.values"));
-}
-
-TEST_F(SettingsStoreTest, NamesThatCannotBeStoredAreRefused)
-{
-    auto key = OpenSettingsKey(kKeyPath);
-    const uint8_t data[4] = {};
-    EXPECT_FALSE(key->Set("Two\nLines", kValueDword, data, 4));
-    EXPECT_TRUE(key->Set("With spaces", kValueDword, data, 4));
 }
 
 }  // namespace

@@ -180,13 +180,6 @@ TEST_F(SettingsTest, ValuesTooLargeForTheirBufferAreIgnored)
     EXPECT_EQ(device->LogFile, std::string(2048, 'c'));
 }
 
-TEST_F(SettingsTest, TextEndsAtItsFirstZeroByte)
-{
-    Put("TermometerName2", kValueBinary, {'T', 'u', 'b', 'e', 0, 'x', 'y'});
-    auto device = NewDevice();
-    EXPECT_EQ(device->TermometerName[2], "Tube");
-}
-
 TEST_F(SettingsTest, UnreachableStoreKeepsDefaultsAndSavesNothing)
 {
     WriteFileBytes(scratch_.Path() / "config", {'x'});

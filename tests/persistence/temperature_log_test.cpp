@@ -2,7 +2,11 @@
 // the bytes of each day's file and the ticks that write nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <sstream>
+#include <thread>
 
 #include "device/temperature_log.h"
 #include "sim/board_memory.h"
@@ -182,6 +186,28 @@ TEST_F(TemperatureLogTest, UnopenableFileIsSkippedQuietly)
     std::filesystem::create_directories(LogFile(kEvening));  // a folder where the file should be
     Tick(kEvening);
     EXPECT_TRUE(Board().Received().empty()) << "no queries without a file to write them to";
+}
+
+// Run under the thread sanitizer: the tick's copy of Config must not race
+// with a re-read of the block on another thread.
+TEST_F(TemperatureLogTest, TicksAlongsideReReadsOfTheBlockWriteWholeRows)
+{
+    CFWDevice& device = Connected(EveningBoard());
+    std::atomic<bool> stop{false};
+    std::thread ticker([&] {
+        while (!stop) Tick(kEvening);  // ticks that find Busy held are skipped
+    });
+    for (int i = 0; i < 20; ++i) device.InitAfterConnect();
+    stop = true;
+    ticker.join();
+    Tick(kEvening);
+
+    std::istringstream lines(LogText(kEvening));
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "Time,T0,T1,Focus,Filter");
+    while (std::getline(lines, line))
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 4) << line;
 }
 
 TEST_F(TemperatureLogTest, TimerProcedureWritesIntoTheDataFolder)
