@@ -1,35 +1,119 @@
 #!/usr/bin/env bash
-# The main job: builds the native tree, starts the simulated board, runs a
-# short session through the controller object and prints the trace.
+# The main job: cross-builds Quillmoor.DLL and a late-binding Windows client,
+# builds the board simulator, makes a private Wine prefix, registers the DLL,
+# puts the simulated board behind COM2, runs a short session of the focuser
+# and the filter wheel through the drivers' ProgIDs, and prints the trace log
+# the driver wrote.
+#
+# Everything lands in build-win/ (the Windows programs) and build-demo/ (the
+# simulator and the Wine prefix). Run from anywhere; needs apt-get as root or
+# through sudo for whatever is missing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-tools/install-deps.sh native
+started=$(date +%s)
+trap 'echo "demo.sh: failed at line $LINENO" >&2' ERR
 
-build=build-demo
-cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release  >/dev/null
-cmake --build $build -j 2 --target quillmoor quillmoor-sim >/dev/null
+step() { printf '== %s\n' "$*"; }
+# quietly LOG COMMAND...: runs the command with its output in LOG, shown only
+# when it fails.
+quietly() {
+  local log=$1; shift
+  if ! "$@" >"$log" 2>&1; then
+    echo "failed: $*" >&2
+    tail -n 40 "$log" >&2
+    return 1
+  fi
+}
 
-work=$(mktemp -d)
+step "packages"
+tools/install-deps.sh all
+
+step "building Quillmoor.DLL and the Windows client (build-win)"
+mkdir -p build-demo
+quietly build-demo/build-win.log cmake -S . -B build-win -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+quietly build-demo/build-win.log cmake --build build-win -j 2 \
+  --target quillmoor_driver quillmoor-wine-client
+dll=$top/build-win/driver/Quillmoor.DLL
+client=$top/build-win/tests/wine/quillmoor-wine-client.exe
+
+step "building the board simulator (build-demo)"
+quietly build-demo/build-sim.log cmake -S . -B build-demo -G Ninja -DCMAKE_BUILD_TYPE=Release
+quietly build-demo/build-sim.log cmake --build build-demo -j 2 --target quillmoor-sim
+sim=$top/build-demo/sim/quillmoor-sim
+
+work=$top/build-demo/wine-session
+rm -rf "$work"
+mkdir -p "$work/ports" "$work/out"
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+drive_c=$WINEPREFIX/drive_c
+
 sim_pid=""
 cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  rm -rf "$work"
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  # Only the server of this prefix: WINEPREFIX is ours.
+  wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
-# The board sits behind COM2; COM1 leads nowhere, so "Auto" has to search.
-mkdir -p "$work/ports" "$work/config"
-$build/sim/quillmoor-sim --time-scale 0.2 --notices >"$work/sim.out" 2>"$work/sim.err" </dev/null &
+step "a Wine prefix of its own ($WINEPREFIX)"
+mkdir -p "$WINEPREFIX"  # the server starts in it
+wineserver -p >/dev/null 2>&1
+quietly "$work/out/wineboot.log" wine wineboot -i
+# COM1..COM16 lead to links in ports/: a missing link is a port that does not
+# exist. The driver's settings live in the 32-bit view (Wow6432Node):
+# ComPort 0 is "Auto", LogFile names the trace file.
+settings='ASCOM\Focuser Drivers\Quillmoor.Focuser'
+trace_file='C:\quillmoor-trace.log'
+{
+  printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
+  for n in $(seq 1 16); do printf '"COM%d"="%s"\n' "$n" "$work/ports/com$n"; done
+  printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
+  printf '\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\%s]\n' "$settings"
+  printf '"ComPort"=dword:00000000\n"LogFile"="%s"\n' "${trace_file//\\/\\\\}"
+} >"$work/out/setup.reg"
+quietly "$work/out/regedit.log" wine regedit /S "$(winepath -w "$work/out/setup.reg")"
+# The port mapping is read when the prefix starts.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+wineserver -p >/dev/null 2>&1
+
+mkdir -p "$drive_c/Quillmoor"
+cp "$dll" "$drive_c/Quillmoor/Quillmoor.DLL"
+cp "$client" "$drive_c/quillmoor-client.exe"
+step 'regsvr32 C:\Quillmoor\Quillmoor.DLL'
+quietly "$work/out/regsvr32.log" wine regsvr32 /s 'C:\Quillmoor\Quillmoor.DLL'
+
+step "the simulated board behind COM2, nothing on COM1"
+"$sim" --time-scale 0.2 --notices --link "$work/ports/com2" \
+  </dev/null >"$work/out/sim.out" 2>"$work/out/sim.err" &
 sim_pid=$!
-for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
-ln -s "$(head -n 1 "$work/sim.out")" "$work/ports/com2"
-ln -s /nonexistent "$work/ports/com1"
+for _ in $(seq 100); do [ -L "$work/ports/com2" ] && [ -s "$work/out/sim.out" ] && break; sleep 0.05; done
+[ -L "$work/ports/com2" ] || { echo "the simulator did not start: $(cat "$work/out/sim.err")" >&2; exit 1; }
+echo "COM2 -> $(head -n 1 "$work/out/sim.out")"
+echo "HKLM\\Software\\$settings: ComPort = 0 (Auto), LogFile = $trace_file"
 
-export QUILLMOOR_PORTS=$work/ports XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-client=$build/tools/quillmoor
-run() { echo "\$ quillmoor $*"; "$client" "$@"; echo; }
-run --port auto status
-run --port COM2 --trace focus 1500
-run --port COM2 --trace filter 3
-run --port COM2 status
+step "session"
+# Output goes to a file: Wine's own services keep a pipe open.
+status=0
+wine 'C:\quillmoor-client.exe' session >"$work/out/session.txt" 2>"$work/out/session.err" || status=$?
+tr -d '\r' <"$work/out/session.txt"
+
+step "trace log ($trace_file; seconds since the driver loaded)"
+if [ -f "$drive_c/quillmoor-trace.log" ]; then
+  # cat -v shows any raw byte a line carries (as ^T and the like).
+  tr -d '\r' <"$drive_c/quillmoor-trace.log" | cat -v
+else
+  echo "(no trace file was written)"
+  status=1
+fi
+
+echo "== took $(( $(date +%s) - started )) s"
+if [ "$status" -ne 0 ]; then
+  echo "the session failed (status $status)" >&2
+  tail -n 5 "$work/out/session.err" >&2
+fi
+exit "$status"

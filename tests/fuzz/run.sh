@@ -11,7 +11,7 @@ set -eu
 
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"settings_file_fuzzer settings_load_fuzzer"}
+targets=${*:-"settings_file_fuzzer settings_load_fuzzer replies_fuzzer"}
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)

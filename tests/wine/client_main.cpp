@@ -16,20 +16,21 @@
 
 namespace {
 
-bool SetOption(const wchar_t* name, DWORD type, const void* data, DWORD size)
+// The driver reads its options with the ANSI calls, so they are written so.
+bool SetOption(const char* name, DWORD type, const void* data, DWORD size)
 {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\ASCOM\\Focuser Drivers\\Quillmoor.Focuser",
                         0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return false;
-    const bool ok = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) ==
+    const bool ok = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size) ==
                     ERROR_SUCCESS;
     RegCloseKey(key);
     return ok;
 }
 
-bool SetNumber(const wchar_t* name, const wchar_t* text)
+bool SetNumber(const char* name, const wchar_t* text)
 {
     const DWORD value = static_cast<DWORD>(std::wcstol(text, nullptr, 0));
     return SetOption(name, REG_DWORD, &value, sizeof value);
@@ -54,11 +55,11 @@ int wmain(int argc, wchar_t** argv)
                 WideCharToMultiByte(CP_ACP, 0, argv[i + 1], -1, ansi, sizeof ansi, nullptr, nullptr);
                 return std::string(ansi);
             }();
-            ok = SetOption(L"LogFile", REG_SZ, path.c_str(), static_cast<DWORD>(path.size() + 1));
+            ok = SetOption("LogFile", REG_SZ, path.c_str(), static_cast<DWORD>(path.size() + 1));
         } else if (option == L"--com-port") {
-            ok = SetNumber(L"ComPort", argv[i + 1]);
+            ok = SetNumber("ComPort", argv[i + 1]);
         } else if (option == L"--focus-shift") {
-            ok = SetNumber(L"AscomFocusShift", argv[i + 1]);
+            ok = SetNumber("AscomFocusShift", argv[i + 1]);
         } else if (option == L"--dll") {
             dllPath = argv[i + 1];
         } else {
@@ -81,6 +82,8 @@ int wmain(int argc, wchar_t** argv)
     else if (scenario == L"server") failures = wine_client::ServerRules(dllPath);
     else if (scenario == L"timer") failures = wine_client::TimerAndUnload();
     else if (scenario == L"auto") failures = wine_client::AutoSearch();
+    else if (scenario == L"bench") failures = wine_client::PositionBenchmark();
+    else if (scenario == L"session") failures = wine_client::Session();
     CoUninitialize();
     if (failures < 0) {
         std::fprintf(stderr, "client: unknown scenario %ls\n", scenario.c_str());

@@ -6,6 +6,7 @@
 //                               "name"=TYPE:data      (default value: @)
 //   regtool set KEY NAME sz|dword DATA
 //   regtool mkkey KEY
+//   regtool delete KEY        the key with everything below it
 //
 // KEY starts with HKCR, HKLM or HKLM32 (HKLM in the 32-bit view).
 #include <windows.h>
@@ -130,6 +131,17 @@ int wmain(int argc, wchar_t** argv)
         Dump(key, argv[2]);
         RegCloseKey(key);
         return 0;
+    }
+
+    if (command == L"delete") {
+        HKEY key = nullptr;
+        LONG status = RegOpenKeyExW(root.key, root.rest.c_str(), 0, KEY_ALL_ACCESS | root.view, &key);
+        if (status == ERROR_FILE_NOT_FOUND) return 0;
+        if (status != ERROR_SUCCESS) return 1;
+        status = RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+        if (status == ERROR_SUCCESS) status = RegDeleteKeyExW(root.key, root.rest.c_str(), root.view, 0);
+        return status == ERROR_SUCCESS ? 0 : 1;
     }
 
     HKEY key = nullptr;

@@ -185,6 +185,21 @@ int TimerAndUnload()
     CoFreeUnusedLibrariesEx(0, 0);
     check.That(GetModuleHandleW(L"Quillmoor.DLL") == nullptr,
                "CoFreeUnusedLibraries unloads the DLL once nothing holds it");
+
+    // Set by nobody but the unload: the key held only LogFile and ComPort.
+    DWORD minMotorStep = 0, size = sizeof minMotorStep;
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                                L"Software\\ASCOM\\Focuser Drivers\\Quillmoor.Focuser", 0,
+                                KEY_READ | KEY_WOW64_32KEY, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegQueryValueExW(key, L"MinMotorStep", nullptr, nullptr,
+                                  reinterpret_cast<BYTE*>(&minMotorStep), &size);
+        RegCloseKey(key);
+    }
+    check.That(status == ERROR_SUCCESS && minMotorStep == 1,
+               "the unload saved the options (MinMotorStep is 1)",
+               "status " + std::to_string(status) + " value " + std::to_string(minMotorStep));
     return check.Failures();
 }
 

@@ -11,5 +11,9 @@ int MoveWhileAsked();
 int ServerRules(const wchar_t* dllPath);
 int TimerAndUnload();
 int AutoSearch();
+// Not a test: prints how long a late-bound Position get takes.
+int PositionBenchmark();
+// Not a test: a short session of both drivers, printed for a person to read.
+int Session();
 
 }  // namespace wine_client

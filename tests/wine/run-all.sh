@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The Wine suite from the sources: cross-builds Quillmoor.DLL and the Windows
+# test programs (build-win), builds the board simulator natively without
+# sanitizers (build-wine-sim), then runs tests/wine/run.sh on them. Extra
+# arguments (such as --bench) go to run.sh. Its output and exit code are this
+# script's; the last line is "N passed, N failed".
+set -uo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$top"
+jobs=${JOBS:-2}
+
+# build LOG COMMAND...: output in LOG, shown when the command fails; a failed
+# build counts as one failed test.
+build() {
+  local log=$1; shift
+  if ! "$@" >>"$log" 2>&1; then
+    echo "build failed: $*"
+    tail -n 40 "$log"
+    echo "0 passed, 1 failed"
+    exit 1
+  fi
+}
+
+tools/install-deps.sh all || { echo "0 passed, 1 failed"; exit 1; }
+
+mkdir -p build-win build-wine-sim
+win_log=$top/build-win/run-all.build.log
+sim_log=$top/build-wine-sim/run-all.build.log
+: >"$win_log"
+: >"$sim_log"
+
+echo "# cross build (build-win)"
+build "$win_log" cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release
+build "$win_log" cmake --build build-win -j "$jobs" \
+  --target quillmoor_driver quillmoor-wine-client quillmoor-regtool
+
+echo "# simulator (build-wine-sim)"
+build "$sim_log" cmake -S . -B build-wine-sim -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOOR_SANITIZE=
+build "$sim_log" cmake --build build-wine-sim -j "$jobs" --target quillmoor-sim
+
+exec tests/wine/run.sh --dll build-win/driver/Quillmoor.DLL --clients build-win/tests/wine \
+  --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win "$@"

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The Wine suite of Quillmoor.DLL. Builds nothing: it takes the cross-built
+# DLL and Windows test programs and the native board simulator, makes a
+# private Wine prefix under the build folder, registers the DLL, puts
+# simulated boards on COM ports and runs the late-binding client through its
+# scenarios, checking what the client saw, the registry, the wire bytes the
+# simulator recorded and the trace.
+#
+#   tests/wine/run.sh --dll build-win/driver/Quillmoor.DLL \
+#                     --clients build-win/tests/wine \
+#                     --sim build/sim/quillmoor-sim --build-dir build-win
+#
+# --bench also times late-bound Position gets against a board paced at 9600
+# baud (a measurement, not a test).
+#
+# Needs: wine, wine64 (wineserver, regsvr32). Prints "N passed, N failed" last
+# and exits non-zero when anything failed.
+set -u
+
+usage() { echo "usage: $0 --dll PATH --clients DIR --sim PATH --build-dir DIR [--bench]" >&2; exit 2; }
+dll= clients= sim= build_dir= bench=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --dll) dll=$2; shift 2 ;;
+    --clients) clients=$2; shift 2 ;;
+    --sim) sim=$2; shift 2 ;;
+    --build-dir) build_dir=$2; shift 2 ;;
+    --bench) bench=1; shift ;;
+    *) usage ;;
+  esac
+done
+[ -f "$dll" ] && [ -x "$sim" ] && [ -d "$clients" ] && [ -n "$build_dir" ] || usage
+for tool in wine wineserver; do
+  command -v $tool >/dev/null || { echo "$tool not found" >&2; echo "0 passed, 1 failed"; exit 1; }
+done
+
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)/wine-suite
+rm -rf "$work"
+mkdir -p "$work/ports" "$work/out"
+
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+drive_c="$WINEPREFIX/drive_c"
+# An apostrophe in the folder checks how the module path is registered.
+install_dir="$drive_c/Quill'moor"
+win_dll="C:\\Quill'moor\\Quillmoor.DLL"
+
+sim_pids=()
+cleanup() {
+  local pid
+  for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  wineserver -k >/dev/null 2>&1
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+passed=0 failed=0
+pass() { passed=$((passed + 1)); echo "ok $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL $1"; [ $# -gt 1 ] && printf '%s\n' "$2" | sed 's/^/    /'; }
+check() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; return 1; fi; }
+# same NAME EXPECTED ACTUAL: passes when the two texts are equal, else shows the diff.
+same() {
+  if [ "$2" == "$3" ]; then pass "$1"
+  else fail "$1" "$(diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | head -40)"; fi
+}
+
+. "$here/lib.sh"
+
+start_prefix() {
+  mkdir -p "$WINEPREFIX"  # the server needs its prefix to exist
+  wineserver -p >/dev/null 2>&1
+  wine wineboot -i >"$work/out/wineboot.log" 2>&1
+  # COM1..COM16 lead to links of our own; a link that points nowhere is a
+  # port that does not exist. A crashing program ends at once.
+  {
+    printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
+    for n in $(seq 1 16); do printf '"COM%d"="%s"\n' "$n" "$work/ports/com$n"; done
+    printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
+  } >"$work/out/setup.reg"
+  wine regedit /S "$(winepath -w "$work/out/setup.reg" 2>/dev/null)" >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1
+  wineserver -w
+  wineserver -p >/dev/null 2>&1
+  mkdir -p "$install_dir"
+  cp "$dll" "$install_dir/Quillmoor.DLL"
+  cp "$clients/quillmoor-wine-client.exe" "$clients/quillmoor-regtool.exe" "$drive_c/"
+}
+
+echo "# prefix $WINEPREFIX"
+start=$(date +%s)
+start_prefix
+. "$here/suite.sh"
+if [ -n "$bench" ]; then
+  wine regsvr32 /s "$win_dll" >/dev/null 2>&1  # the suite ends unregistered
+  start_board bench 3 --pace --time-scale 0
+  wine 'C:\quillmoor-wine-client.exe' bench --com-port 3 --focus-shift 0 2>/dev/null | tr -d '\r'
+  stop_board bench
+fi
+echo "# suite took $(( $(date +%s) - start )) s"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
