@@ -10,8 +10,12 @@ namespace {
 
 class Win32SerialPort final : public SerialPort {
 public:
-    explicit Win32SerialPort(HANDLE handle) : handle_(handle) {}
-    ~Win32SerialPort() override { CloseHandle(handle_); }
+    Win32SerialPort(HANDLE handle, HANDLE claim) : handle_(handle), claim_(claim) {}
+    ~Win32SerialPort() override
+    {
+        CloseHandle(handle_);
+        CloseHandle(claim_);
+    }
     Win32SerialPort(const Win32SerialPort&) = delete;
     Win32SerialPort& operator=(const Win32SerialPort&) = delete;
 
@@ -77,16 +81,55 @@ public:
 
 private:
     HANDLE handle_;
+    HANDLE claim_;
 };
+
+// A named object per device, alive while one of our port objects holds the
+// device. Windows' serial drivers already refuse a second opener, but Wine
+// opens a serial device as often as it is asked; the claim keeps the port
+// exclusive there too, at least among the programs that use this code (the
+// POSIX build's flock is no stronger). Null when someone else has the claim.
+HANDLE ClaimDevice(const std::string& deviceName)
+{
+    // "\\.\COM3" and "com3" are one device; an object name has no backslash
+    // after its namespace.
+    std::string name = "Local\\Quillmoor.SerialPort.";
+    for (char c : deviceName.substr(deviceName.find_last_of('\\') + 1))
+        name += (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+    HANDLE claim = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (claim != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(claim);
+        SetLastError(ERROR_ACCESS_DENIED);  // what Windows reports for a held port
+        return nullptr;
+    }
+    return claim;
+}
 
 }  // namespace
 
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName)
 {
+    HANDLE claim = ClaimDevice(deviceName);
+    if (claim == nullptr) return nullptr;
     HANDLE handle = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<Win32SerialPort>(handle);
+    // Something that opens but has no line state is not a serial port: under
+    // Wine a COM number whose device is missing opens as a stub on which
+    // every communications call fails.
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (handle != INVALID_HANDLE_VALUE && !GetCommState(handle, &dcb)) {
+        CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+        SetLastError(ERROR_FILE_NOT_FOUND);
+    }
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        CloseHandle(claim);
+        SetLastError(error);
+        return nullptr;
+    }
+    return std::make_unique<Win32SerialPort>(handle, claim);
 }
 
 // The device-namespace form: plain "COM10" and above do not open.

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The Wine suite from the sources: cross-builds Quillmoor.DLL and the Windows
+# The Wine suites from the sources: cross-builds Quillmoor.DLL and the Windows
 # test programs (build-win), builds the board simulator natively without
-# sanitizers (build-wine-sim), then runs tests/wine/run.sh on them. Extra
-# arguments (such as --bench) go to run.sh. Its output and exit code are this
-# script's; the last line is "N passed, N failed".
+# sanitizers (build-wine-sim), then runs the platform tests
+# (tests/platform/run-wine.sh) and the DLL's suite (tests/wine/run.sh) on
+# them. Extra arguments (such as --bench) go to run.sh. The last line adds
+# both up: "N passed, N failed"; the exit code is non-zero when either failed.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
@@ -33,11 +34,31 @@ echo "# cross build (build-win)"
 build "$win_log" cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release
 build "$win_log" cmake --build build-win -j "$jobs" \
-  --target quillmoor_driver quillmoor-wine-client quillmoor-regtool
+  --target quillmoor_driver quillmoor-wine-client quillmoor-regtool quillmoor-platform-tests
 
 echo "# simulator (build-wine-sim)"
 build "$sim_log" cmake -S . -B build-wine-sim -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOOR_SANITIZE=
 build "$sim_log" cmake --build build-wine-sim -j "$jobs" --target quillmoor-sim
 
-exec tests/wine/run.sh --dll build-win/driver/Quillmoor.DLL --clients build-win/tests/wine \
-  --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win "$@"
+passed=0 failed=0
+# suite LOG COMMAND...: runs one suite, showing its output, and adds up its last count line.
+suite() {
+  local log=$1; shift
+  "$@" 2>&1 | tee "$log"
+  local summary
+  summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
+  if [ -z "$summary" ]; then failed=$((failed + 1)); return; fi
+  passed=$((passed + $(cut -d' ' -f1 <<<"$summary")))
+  failed=$((failed + $(cut -d' ' -f3 <<<"$summary")))
+}
+
+echo "# platform tests under Wine"
+suite build-win/platform-suite.log tests/platform/run-wine.sh \
+  --exe build-win/tests/platform/quillmoor-platform-tests.exe \
+  --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win
+echo "# the DLL under Wine"
+suite build-win/dll-suite.log tests/wine/run.sh --dll build-win/driver/Quillmoor.DLL \
+  --clients build-win/tests/wine --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win "$@"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
