@@ -64,7 +64,16 @@ public:
         DWORD got = 0;
         const BOOL ok = ReadFile(handle_, buffer, static_cast<DWORD>(n), &got, nullptr);
         bytesRead = got;
-        return ok != FALSE;
+        if (!ok) return false;
+        // A timeout with nothing read may also be a device that has gone (an
+        // adapter pulled, a closed pty under Wine): ReadFile still succeeds
+        // then, but the line's state can no longer be read.
+        if (got == 0 && n > 0) {
+            DWORD errors = 0;
+            COMSTAT status{};
+            return ClearCommError(handle_, &errors, &status) != FALSE;
+        }
+        return true;
     }
 
     bool Write(const void* data, size_t n, size_t& bytesWritten) override

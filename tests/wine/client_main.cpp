@@ -2,6 +2,7 @@
 // by ProgID and late binding only.
 //
 //   client SCENARIO [--log PATH] [--com-port N] [--focus-shift N] [--dll PATH]
+//                   [--duration SECONDS]   (stress: how long the threads run)
 //
 // The options are written to the driver's settings key (32-bit registry
 // view) before the DLL is loaded, so the controller object starts with them.
@@ -46,6 +47,7 @@ int wmain(int argc, wchar_t** argv)
     }
     const std::wstring scenario = argv[1];
     const wchar_t* dllPath = L"";
+    int stressSeconds = 60;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::wstring option = argv[i];
         bool ok = true;
@@ -60,6 +62,9 @@ int wmain(int argc, wchar_t** argv)
             ok = SetNumber("ComPort", argv[i + 1]);
         } else if (option == L"--focus-shift") {
             ok = SetNumber("AscomFocusShift", argv[i + 1]);
+        } else if (option == L"--duration") {
+            stressSeconds = static_cast<int>(std::wcstol(argv[i + 1], nullptr, 10));
+            ok = stressSeconds > 0;
         } else if (option == L"--dll") {
             dllPath = argv[i + 1];
         } else {
@@ -82,8 +87,16 @@ int wmain(int argc, wchar_t** argv)
     else if (scenario == L"server") failures = wine_client::ServerRules(dllPath);
     else if (scenario == L"timer") failures = wine_client::TimerAndUnload();
     else if (scenario == L"auto") failures = wine_client::AutoSearch();
-    else if (scenario == L"bench") failures = wine_client::PositionBenchmark();
+    else if (scenario == L"bench") failures = wine_client::ExchangeBenchmark();
+    else if (scenario == L"bench-auto") failures = wine_client::AutoConnectBenchmark();
+    else if (scenario == L"bench-idle") failures = wine_client::IdleBenchmark();
+    else if (scenario == L"bench-move") failures = wine_client::LongMoveBenchmark();
     else if (scenario == L"session") failures = wine_client::Session();
+    else if (scenario == L"unplug") failures = wine_client::CablePulled();
+    else if (scenario == L"replies") failures = wine_client::SpoiledReplies();
+    else if (scenario == L"flood") failures = wine_client::FloodingBoard();
+    else if (scenario == L"busy") failures = wine_client::BusyAfterRefusals();
+    else if (scenario == L"stress") failures = wine_client::Stress(stressSeconds);
     CoUninitialize();
     if (failures < 0) {
         std::fprintf(stderr, "client: unknown scenario %ls\n", scenario.c_str());

@@ -72,3 +72,125 @@ hex() {
   [ $# -gt 0 ] && printf ' %s' "$@"
   echo
 }
+
+# --- Boards steered while a client runs -------------------------------------
+
+declare -A board_ctl
+
+# start_board_ctl NAME PORT [sim options]: as start_board, with a FIFO on the
+# board's standard input so that board_say can send it control lines. The
+# harness holds the FIFO open for writing, so the board never reads its end.
+start_board_ctl() {
+  local name=$1 port=$2; shift 2
+  local fifo=$work/out/$name.ctl fd
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  exec {fd}<>"$fifo"
+  board_ctl[$name]=$fd
+  "$sim" --record "$work/out/$name.wire" --link "$work/ports/com$port" "$@" \
+    <"$fifo" >"$work/out/$name.sim" 2>&1 &
+  board_pid[$name]=$!
+  sim_pids+=("$!")
+  local i
+  for i in $(seq 100); do [ -L "$work/ports/com$port" ] && [ -s "$work/out/$name.sim" ] && return 0; sleep 0.05; done
+  echo "board $name did not start: $(cat "$work/out/$name.sim")" >&2
+  return 1
+}
+
+# stop_board_ctl NAME: stop_board, and the FIFO closed.
+stop_board_ctl() {
+  stop_board "$1"
+  local fd=${board_ctl[$1]:-}
+  [ -n "$fd" ] && exec {fd}>&-
+  unset "board_ctl[$1]"
+}
+
+# board_say NAME LINE: sends a control line and prints the board's answer
+# (one line each); fails when none comes within 5 s.
+board_say() {
+  local out=$work/out/$1.sim before i
+  before=$(wc -l <"$out")
+  printf '%s\n' "$2" >&"${board_ctl[$1]}"
+  for i in $(seq 500); do
+    if [ "$(wc -l <"$out")" -gt "$before" ]; then sed -n "$((before + 1))p" "$out"; return 0; fi
+    sleep 0.01
+  done
+  return 1
+}
+
+# board_ok NAME LINE: board_say, and the answer must be "ok".
+board_ok() {
+  local answer
+  answer=$(board_say "$1" "$2")
+  [ "$answer" == ok ] && return 0
+  echo "board $1 answered '$answer' to '$2'" >&2
+  return 1
+}
+
+# board_sent NAME: how many bytes the board has sent so far.
+board_sent() { board_say "$1" status | sed -n 's/.* sent=\([0-9]*\).*/\1/p'; }
+
+# wait_until SECONDS COMMAND...: runs COMMAND every 20 ms until it succeeds.
+wait_until() {
+  local limit=$1; shift
+  local end=$((SECONDS + limit))
+  until "$@"; do [ $SECONDS -lt $end ] || return 1; sleep 0.02; done
+}
+
+# All bytes the PC sent, as one line of hex with a space after each byte.
+sent_stream() { sent_runs "$1" | tr '\n' ' ' | tr -s ' '; echo; }
+# count_sent NAME HEX: how often HEX (as printed by hex) occurs in sent_stream.
+count_sent() { sent_stream "$1" | grep -o "$2 " | wc -l; }
+# sent_contains NAME HEX: the PC sent HEX (the record is rewritten while the
+# board runs, so this can be waited on).
+sent_contains() { [ -f "$work/out/$1.wire" ] && [ "$(count_sent "$1" "$2")" -gt 0 ]; }
+# Bytes in one direction of a record: wire_bytes NAME '>>'|'<<'.
+wire_bytes() { sed -n "s/^ *[0-9.]* $2 //p" "$work/out/$1.wire" | wc -w; }
+
+# The complete lines of a file that a program is still writing.
+complete_lines() { if [ -n "$(tail -c1 "$1")" ]; then sed '$d' "$1"; else cat "$1"; fi; }
+
+# client_steps NAME HANDLER LIMIT SCENARIO [options]: runs the client like
+# client() but in the background; each "step X" line it prints is handed to
+# HANDLER X, after which the file C:\steps\X tells the client to go on. A
+# client still running after LIMIT seconds is ended by its PID and counts as
+# a failure (a deadlock). client_debug sets WINEDEBUG for it.
+client_steps() {
+  local name=$1 handler=$2 limit=$3; shift 3
+  local out=$work/out/$name.client served=0 pid status alive step ok bad
+  local -a steps
+  rm -rf "$drive_c/steps"
+  mkdir -p "$drive_c/steps"
+  WINEDEBUG=${client_debug:--all,warn+debugstr} wine 'C:\quillmoor-wine-client.exe' "$@" \
+    >"$out" 2>"$work/out/$name.debug" &
+  pid=$!
+  local end=$((SECONDS + limit))
+  while :; do
+    alive=0
+    kill -0 "$pid" 2>/dev/null && alive=1
+    mapfile -t steps < <(complete_lines "$out" | tr -d '\r' | sed -n 's/^step //p')
+    while [ "$served" -lt "${#steps[@]}" ]; do
+      step=${steps[$served]}
+      served=$((served + 1))
+      "$handler" "$step" || fail "$name: the harness could not do step $step"
+      : >"$drive_c/steps/$step"
+    done
+    [ "$alive" -eq 1 ] || break
+    if [ $SECONDS -ge $end ]; then
+      kill "$pid" 2>/dev/null
+      fail "$name: the client was still running after $limit s"
+      break
+    fi
+    sleep 0.02
+  done
+  wait "$pid"
+  status=$?
+  ok=$(grep -c '^ok ' "$out")
+  bad=$(grep -c '^FAIL ' "$out")
+  grep -E '^(ok|FAIL) ' "$out"
+  passed=$((passed + ok))
+  failed=$((failed + bad))
+  if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then
+    fail "client $name ended with status $status" "$(tail -5 "$work/out/$name.debug")"
+  fi
+}

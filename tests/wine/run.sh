@@ -10,6 +10,9 @@
 #                     --clients build-win/tests/wine \
 #                     --sim build/sim/quillmoor-sim --build-dir build-win
 #
+# After suite.sh, faults.sh pulls the cable, spoils replies, floods the line
+# and runs the 8-thread load for QUILLMOOR_STRESS_SECONDS (default 60).
+#
 # --bench also times late-bound Position gets against a board paced at 9600
 # baud (a measurement, not a test).
 #
@@ -91,6 +94,7 @@ echo "# prefix $WINEPREFIX"
 start=$(date +%s)
 start_prefix
 . "$here/suite.sh"
+. "$here/faults.sh"  # faults on the Windows side and the load run
 if [ -n "$bench" ]; then
   wine regsvr32 /s "$win_dll" >/dev/null 2>&1  # the suite ends unregistered
   start_board bench 3 --pace --time-scale 0

@@ -11,9 +11,18 @@ int MoveWhileAsked();
 int ServerRules(const wchar_t* dllPath);
 int TimerAndUnload();
 int AutoSearch();
-// Not a test: prints how long a late-bound Position get takes.
-int PositionBenchmark();
+// Not tests: late-bound timings printed for tests/wine/bench.sh.
+int ExchangeBenchmark();
+int AutoConnectBenchmark();
+int IdleBenchmark();
+int LongMoveBenchmark();
 // Not a test: a short session of both drivers, printed for a person to read.
 int Session();
+// Faults and load (tests/wine/faults.sh drives the board at their steps).
+int CablePulled();
+int SpoiledReplies();
+int FloodingBoard();
+int BusyAfterRefusals();
+int Stress(int seconds);
 
 }  // namespace wine_client
