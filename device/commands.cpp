@@ -258,7 +258,11 @@ bool CFWDevice::GetAutoCompSensor(int32_t& sensor)
         uint8_t reply = 0;
         if (SendCommand(port, "FWisAuto", &reply, 1) != 1) return false;
         sensor = IndexFromByte(reply);
-        if (sensor >= 0) std::atomic_ref(Options.AscomPreferredTermometer).store(sensor);
+        // The sensor the board compensates with becomes the one reported to
+        // clients, but only if the board has it: a spoiled reply must not
+        // leave a sensor that can never be read stored among the options.
+        if (sensor >= 0 && sensor < Config.SensorCount)
+            std::atomic_ref(Options.AscomPreferredTermometer).store(sensor);
         return true;
     });
 }

@@ -12,6 +12,7 @@ protected:
     {
         std::vector<uint8_t> memory(144, 0);
         memory[0x08] = 200;  // focuser speed
+        memory[0x0F] = 4;    // sensors
         board_.ExpectConnect(memory, 5);
         Link(1, board_.SlavePath());
         CFWDevice& device = MakeDevice(1);
@@ -76,6 +77,10 @@ TEST_F(ReplyTest, SingleByteAnswers)
     Expect(Bytes("FWisAuto"), {'3'});
     EXPECT_TRUE(device.GetAutoCompSensor(value));
     EXPECT_EQ(device.Options.AscomPreferredTermometer, 3);
+    Expect(Bytes("FWisAuto"), {0xFF});
+    EXPECT_TRUE(device.GetAutoCompSensor(value)) << "any byte is an answer";
+    EXPECT_EQ(value, 0xFF - '0');
+    EXPECT_EQ(device.Options.AscomPreferredTermometer, 3) << "but a sensor the board lacks is not taken";
 
     Expect(Concat({Bytes("FWsetFocus"), {0x10, 0x00}}), {0xEE});
     EXPECT_TRUE(device.SetFocuserPosition(16)) << "any byte confirms a new position";
