@@ -71,6 +71,9 @@ public:
     bool LoadFromFile(const std::string& path);
 
     bool PortIsOpen() const;
+    // The sensor reported to clients; the board's compensation report may
+    // change it from another thread.
+    int32_t PreferredSensor() { return std::atomic_ref(Options.AscomPreferredTermometer).load(); }
     std::vector<uint32_t> ClientKeys() const;
     // Busy as a test-and-set: true when this caller now holds it.
     bool TryClaimBusy() { return !Busy.exchange(true, std::memory_order_acquire); }

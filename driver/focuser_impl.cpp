@@ -117,7 +117,7 @@ STDMETHODIMP CFocuserImpl::get_TempComp(VARIANT_BOOL* pVal)
 STDMETHODIMP CFocuserImpl::put_TempComp(VARIANT_BOOL newVal)
 {
     Device().Trace.Log("CFocuserImpl::put_TempComp(%i)\n", newVal);
-    const int32_t sensor = newVal ? Device().Options.AscomPreferredTermometer : -1;
+    const int32_t sensor = newVal ? Device().PreferredSensor() : -1;
     return ResultOf(Device().SetAutoCompSensor(sensor));
 }
 
@@ -133,7 +133,7 @@ STDMETHODIMP CFocuserImpl::get_Temperature(DOUBLE* pVal)
 {
     if (!pVal) return E_POINTER;
     float degrees = 0.0f;
-    const bool ok = Device().ReadTemperature(Device().Options.AscomPreferredTermometer, degrees);
+    const bool ok = Device().ReadTemperature(Device().PreferredSensor(), degrees);
     *pVal = degrees;
     Device().Trace.Log("CFocuserImpl::get_Temperature(%f)\n", *pVal);
     return ResultOf(ok);
