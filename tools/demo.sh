@@ -60,25 +60,13 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 step "a Wine prefix of its own ($WINEPREFIX)"
-mkdir -p "$WINEPREFIX"  # the server starts in it
-wineserver -p >/dev/null 2>&1
-quietly "$work/out/wineboot.log" wine wineboot -i
-# COM1..COM16 lead to links in ports/: a missing link is a port that does not
-# exist. The driver's settings live in the 32-bit view (Wow6432Node):
-# ComPort 0 is "Auto", LogFile names the trace file.
+# ComPort 0 is "Auto", LogFile names the trace file; the driver's settings
+# live in the 32-bit view (Wow6432Node).
 settings='ASCOM\Focuser Drivers\Quillmoor.Focuser'
 trace_file='C:\quillmoor-trace.log'
-{
-  printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
-  for n in $(seq 1 16); do printf '"COM%d"="%s"\n' "$n" "$work/ports/com$n"; done
-  printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
-  printf '\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\%s]\n' "$settings"
-  printf '"ComPort"=dword:00000000\n"LogFile"="%s"\n' "${trace_file//\\/\\\\}"
-} >"$work/out/setup.reg"
-quietly "$work/out/regedit.log" wine regedit /S "$(winepath -w "$work/out/setup.reg")"
-# The port mapping is read when the prefix starts.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
+. "$top/tests/wine/prefix.sh"
+make_wine_prefix "$(printf '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\%s]\n"ComPort"=dword:00000000\n"LogFile"="%s"\n' \
+  "$settings" "${trace_file//\\/\\\\}")"
 wineserver -p >/dev/null 2>&1
 
 mkdir -p "$drive_c/Quillmoor"

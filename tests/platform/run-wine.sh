@@ -76,17 +76,9 @@ wait_for_line() {
 echo "# prefix $WINEPREFIX"
 start=$(date +%s)
 
-# A fresh prefix whose COM1..COM8 lead to links of our own.
-wineserver -p >/dev/null 2>&1
-wine wineboot -i >"$work/out/wineboot.log" 2>&1
-{
-  printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
-  for n in $(seq 1 8); do printf '"COM%d"="%s"\n' "$n" "$work/ports/com$n"; done
-  printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
-} >"$work/out/setup.reg"
-wine regedit /S "$(winepath -w "$work/out/setup.reg" 2>/dev/null)" >/dev/null 2>&1
-wineserver -k >/dev/null 2>&1
-wineserver -w
+# A fresh prefix whose COM ports lead to links of our own.
+. "$(dirname "$0")/../wine/prefix.sh"
+make_wine_prefix
 wineserver -p >/dev/null 2>&1
 cp "$exe" "$WINEPREFIX/drive_c/quillmoor-platform-tests.exe"
 

@@ -3,7 +3,7 @@
 # test programs (build-win), builds the board simulator natively without
 # sanitizers (build-wine-sim), then runs the platform tests
 # (tests/platform/run-wine.sh) and the DLL's suite (tests/wine/run.sh) on
-# them. Extra arguments (such as --bench) go to run.sh. The last line adds
+# them. Extra arguments go to run.sh. The last line adds
 # both up: "N passed, N failed"; the exit code is non-zero when either failed.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)

@@ -13,22 +13,18 @@
 # After suite.sh, faults.sh pulls the cable, spoils replies, floods the line
 # and runs the 8-thread load for QUILLMOOR_STRESS_SECONDS (default 60).
 #
-# --bench also times late-bound Position gets against a board paced at 9600
-# baud (a measurement, not a test).
-#
 # Needs: wine, wine64 (wineserver, regsvr32). Prints "N passed, N failed" last
 # and exits non-zero when anything failed.
 set -u
 
-usage() { echo "usage: $0 --dll PATH --clients DIR --sim PATH --build-dir DIR [--bench]" >&2; exit 2; }
-dll= clients= sim= build_dir= bench=
+usage() { echo "usage: $0 --dll PATH --clients DIR --sim PATH --build-dir DIR" >&2; exit 2; }
+dll= clients= sim= build_dir=
 while [ $# -gt 0 ]; do
   case "$1" in
     --dll) dll=$2; shift 2 ;;
     --clients) clients=$2; shift 2 ;;
     --sim) sim=$2; shift 2 ;;
     --build-dir) build_dir=$2; shift 2 ;;
-    --bench) bench=1; shift ;;
     *) usage ;;
   esac
 done
@@ -69,21 +65,10 @@ same() {
 }
 
 . "$here/lib.sh"
+. "$here/prefix.sh"
 
 start_prefix() {
-  mkdir -p "$WINEPREFIX"  # the server needs its prefix to exist
-  wineserver -p >/dev/null 2>&1
-  wine wineboot -i >"$work/out/wineboot.log" 2>&1
-  # COM1..COM16 lead to links of our own; a link that points nowhere is a
-  # port that does not exist. A crashing program ends at once.
-  {
-    printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
-    for n in $(seq 1 16); do printf '"COM%d"="%s"\n' "$n" "$work/ports/com$n"; done
-    printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
-  } >"$work/out/setup.reg"
-  wine regedit /S "$(winepath -w "$work/out/setup.reg" 2>/dev/null)" >/dev/null 2>&1
-  wineserver -k >/dev/null 2>&1
-  wineserver -w
+  make_wine_prefix
   wineserver -p >/dev/null 2>&1
   mkdir -p "$install_dir"
   cp "$dll" "$install_dir/Quillmoor.DLL"
@@ -95,12 +80,6 @@ start=$(date +%s)
 start_prefix
 . "$here/suite.sh"
 . "$here/faults.sh"  # faults on the Windows side and the load run
-if [ -n "$bench" ]; then
-  wine regsvr32 /s "$win_dll" >/dev/null 2>&1  # the suite ends unregistered
-  start_board bench 3 --pace --time-scale 0
-  wine 'C:\quillmoor-wine-client.exe' bench --com-port 3 --focus-shift 0 2>/dev/null | tr -d '\r'
-  stop_board bench
-fi
 echo "# suite took $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,23 @@
+# make_wine_prefix [REG_TEXT]: a fresh Wine prefix at $WINEPREFIX whose
+# COM1..COM16 lead to links in $work/ports (a link that leads nowhere is a
+# port that does not exist), with the crash dialog off so that a crashing
+# program ends at once. REG_TEXT, in .reg syntax, is merged in as well.
+# Leaves no wineserver running: Wine reads the port mapping when the prefix
+# starts, so the caller starts the server of its choice afterwards. Sourced;
+# writes its logs to $work/out.
+make_wine_prefix() {
+  local n
+  mkdir -p "$WINEPREFIX"  # the server needs its prefix to exist
+  wineserver -p >/dev/null 2>&1 || true
+  wine wineboot -i >"$work/out/wineboot.log" 2>&1
+  {
+    printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
+    for n in $(seq 1 16); do printf '"COM%d"="%s"\n' "$n" "$work/ports/com$n"; done
+    printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
+    if [ -n "${1:-}" ]; then printf '\n%s' "$1"; fi
+  } >"$work/out/setup.reg"
+  wine regedit /S "$(winepath -w "$work/out/setup.reg" 2>/dev/null)" >"$work/out/regedit.log" 2>&1
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+  return 0
+}
