@@ -2,14 +2,20 @@
 // against the time its bytes need on the wire (10 bits a byte with 8N1),
 // plus the time "Auto" takes to find a board and the CPU an idle connection
 // costs. A benchmark, run by hand: tools/bench.sh [ROUNDS] [IDLE_SECONDS]
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,18 +86,163 @@ std::vector<Exchange> Exchanges(uint8_t* memory, int32_t& step, int& filter)
     };
 }
 
+void PrintRow(const char* name, double median, size_t wireBytes)
+{
+    const double wire = wireBytes * kWireMsPerByte;
+    std::printf("| %s | %.2f | %.2f | %.3f | %.2f |\n", name, median, wire, median / wire, median - wire);
+}
+
 void ReportExchanges(CFWDevice& device, int rounds)
 {
     uint8_t memory[144];
     int32_t step = 0;
     int filter = 0;
     std::printf("| exchange | median ms | wire ms | ratio | overhead ms |\n|---|---:|---:|---:|---:|\n");
-    for (const Exchange& exchange : Exchanges(memory, step, filter)) {
-        const double median = MedianMs(device, exchange, rounds);
-        const double wire = exchange.wireBytes * kWireMsPerByte;
-        std::printf("| %s | %.2f | %.2f | %.3f | %.2f |\n", exchange.name, median, wire, median / wire,
-                    median - wire);
+    for (const Exchange& exchange : Exchanges(memory, step, filter))
+        PrintRow(exchange.name, MedianMs(device, exchange, rounds), exchange.wireBytes);
+}
+
+// The whole connect: opening the port, FWFILTER, FWfocus, FWreadEE of the
+// memory, FWCOUNT and FWzm; the port is closed again between rounds.
+void ReportConnectSequence(CFWDevice& device, int rounds)
+{
+    constexpr size_t kConnectBytes = (8 + 1) + (7 + 2) + (8 + 2 + 144) + (7 + 1) + (4 + 1 + 64);
+    std::vector<double> samples;
+    for (int i = 0; i < rounds; ++i) {
+        device.DisconnectMulti(1);
+        const auto start = Clock::now();
+        if (!device.ConnectMulti(1)) std::fprintf(stderr, "connect failed in round %d\n", i);
+        samples.push_back(ElapsedMs(start));
     }
+    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
+    PrintRow("connect (ConnectMulti)", samples[samples.size() / 2], kConnectBytes);
+}
+
+// The board's line opened directly, raw, with no driver in between.
+int OpenRawLine(const std::string& boardPath)
+{
+    const int fd = ::open(boardPath.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) return -1;
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+    tcflush(fd, TCIOFLUSH);
+    return fd;
+}
+
+// One exchange with plain write, tcdrain and poll: the milliseconds it took.
+double RawExchangeMs(int fd, const std::string& command, size_t replyBytes)
+{
+    const auto start = Clock::now();
+    if (::write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) return -1;
+    tcdrain(fd);
+    uint8_t reply[16];
+    size_t got = 0;
+    while (got < replyBytes) {
+        pollfd pfd{fd, POLLIN, 0};
+        if (::poll(&pfd, 1, 5000) <= 0) break;
+        const ssize_t n = ::read(fd, reply + got, replyBytes - got);
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    const double ms = ElapsedMs(start);
+    if (got != replyBytes) std::fprintf(stderr, "raw exchange: %zu of %zu bytes\n", got, replyBytes);
+    return ms;
+}
+
+// The floor under every figure: "FWfocus" and its 2-byte reply on the raw
+// line. What is left above the wire time here is the simulator's own
+// scheduling and the pseudo-terminal, not the driver.
+void ReportRawFloor(const std::string& boardPath, int rounds)
+{
+    const int fd = OpenRawLine(boardPath);
+    if (fd < 0) return;
+    std::vector<double> samples;
+    for (int i = 0; i < rounds; ++i) samples.push_back(RawExchangeMs(fd, "FWfocus", 2));
+    ::close(fd);
+    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
+    PrintRow("FWfocus, raw line without the driver (floor)", samples[samples.size() / 2], 7 + 2);
+}
+
+// A thread's time on the CPU, in nanoseconds in /proc (the tick-counted
+// figures in its stat file are too coarse for an idle thread).
+double ThreadCpuSeconds(const std::string& tid)
+{
+    std::ifstream schedstat("/proc/self/task/" + tid + "/schedstat");
+    double ns = 0;
+    schedstat >> ns;
+    return ns / 1e9;
+}
+
+std::set<std::string> ThreadIds()
+{
+    std::set<std::string> ids;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.') ids.insert(entry->d_name);
+        closedir(dir);
+    }
+    return ids;
+}
+
+// A long move on a board whose moves take their real time: the move's wait
+// reads one byte at a time under the link's timeouts. The time from the
+// board's answer to the call's return, and the CPU the waiting thread used.
+void ReportLongMove(const fs::path& ports, int moves)
+{
+    sim::BoardOptions options;
+    options.pace = true;
+    options.time_scale = 1;
+    sim::BoardSim board(options);
+    fs::create_symlink(board.SlavePath(), ports / "com1");
+    {
+        CFWDevice device(CFWDevice::Startup{.startTemperatureTimer = false});
+        device.Options.ComPort = 1;
+        if (device.ConnectMulti(1)) {
+            const double speed = 200, backlash = 10, distance = 400;  // the board's defaults
+            std::vector<double> late;
+            rusage before{}, after{};
+            getrusage(RUSAGE_THREAD, &before);
+            double movingMs = 0;
+            for (int i = 0; i < moves; ++i) {
+                const bool outwards = i % 2 == 0;
+                const double moveMs = (distance + (outwards ? 0 : 2 * backlash)) / speed * 1000;
+                const auto start = Clock::now();
+                if (!device.MoveFocuserTo(outwards ? 400 : 0)) std::fprintf(stderr, "long move failed\n");
+                const double took = ElapsedMs(start);
+                movingMs += took;
+                late.push_back(took - moveMs - (9 + 2 + 1) * kWireMsPerByte);
+            }
+            getrusage(RUSAGE_THREAD, &after);
+            const double cpu = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) +
+                               (after.ru_stime.tv_sec - before.ru_stime.tv_sec) +
+                               (after.ru_utime.tv_usec - before.ru_utime.tv_usec +
+                                after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1e6;
+            std::nth_element(late.begin(), late.begin() + late.size() / 2, late.end());
+            std::printf("Long moves (400 steps, 2.0 and 2.1 s, %d of them): return %.2f ms after move + wire "
+                        "time (median); waiting thread %.3f s CPU (%.3f %% of the moving time)\n",
+                        moves, late[late.size() / 2], cpu, 100.0 * cpu / (movingMs / 1000));
+            device.DisconnectMulti(1);
+
+            // The same moves on the raw line: what the board itself adds.
+            if (const int fd = OpenRawLine(board.SlavePath()); fd >= 0) {
+                late.clear();
+                for (int i = 0; i < moves; ++i) {
+                    const bool outwards = i % 2 == 0;
+                    const double moveMs = (distance + (outwards ? 0 : 2 * backlash)) / speed * 1000;
+                    const std::string command = outwards ? std::string("FWgoFocus\x90\x01", 11)
+                                                         : std::string("FWgoFocus\0\0", 11);
+                    late.push_back(RawExchangeMs(fd, command, 1) - moveMs - (9 + 2 + 1) * kWireMsPerByte);
+                }
+                ::close(fd);
+                std::nth_element(late.begin(), late.begin() + late.size() / 2, late.end());
+                std::printf("  the same moves on the raw line without the driver: %.2f ms after move + wire time\n",
+                            late[late.size() / 2]);
+            }
+        }
+    }
+    fs::remove(ports / "com1");
 }
 
 // "Auto" with a device that never answers on COM1, nothing on COM2 and the board on COM3.
@@ -117,14 +268,29 @@ void ReportConnect(const fs::path& ports, const std::string& boardPath)
 void ReportIdle(const fs::path& ports, const std::string& boardPath, int seconds)
 {
     fs::create_symlink(boardPath, ports / "com1");
+    // The threads the controller starts (its temperature-log timer) are the
+    // ones that appear with it; with this thread they are the driver's share.
+    // The rest of the process is the simulated board.
+    const std::set<std::string> boardThreads = ThreadIds();
     CFWDevice device;  // with its five-second temperature log
     device.Options.ComPort = 1;
     if (!device.ConnectMulti(1)) return;
+    std::vector<std::string> driverThreads = {std::to_string(gettid())};
+    for (const std::string& id : ThreadIds())
+        if (!boardThreads.count(id)) driverThreads.push_back(id);
+    auto driverCpu = [&] {
+        double sum = 0;
+        for (const std::string& id : driverThreads) sum += ThreadCpuSeconds(id);
+        return sum;
+    };
     const double cpuBefore = CpuSeconds();
+    const double driverBefore = driverCpu();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double cpu = CpuSeconds() - cpuBefore;
-    std::printf("Idle connection with the temperature log, %d s: %.3f s CPU (%.3f %%)\n", seconds, cpu,
-                100.0 * cpu / seconds);
+    const double driver = driverCpu() - driverBefore;
+    std::printf("Idle connection with the temperature log, %d s: %.3f s CPU (%.3f %%); of it the driver's "
+                "threads %.3f s (%.3f %%), the simulated board the rest\n",
+                seconds, cpu, 100.0 * cpu / seconds, driver, 100.0 * driver / seconds);
     device.DisconnectMulti(1);
     fs::remove(ports / "com1");
 }
@@ -158,7 +324,9 @@ int main(int argc, char** argv)
         device.Options.ComPort = 1;
         if (device.ConnectMulti(1)) {
             ReportExchanges(device, rounds);
+            ReportConnectSequence(device, rounds);
             device.DisconnectMulti(1);
+            ReportRawFloor(board.SlavePath(), rounds);
         } else {
             std::fprintf(stderr, "no board\n");
             result = 1;
@@ -166,6 +334,7 @@ int main(int argc, char** argv)
         fs::remove(ports / "com1");
     }
     ReportConnect(ports, board.SlavePath());
+    ReportLongMove(ports, 6);
     if (idleSeconds > 0) ReportIdle(ports, board.SlavePath(), idleSeconds);
     fs::remove_all(folder);
     return result;
