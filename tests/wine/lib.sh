@@ -5,10 +5,15 @@ declare -A board_pid
 
 # start_board NAME PORT [sim options]: a simulated board behind COM<PORT>,
 # recording the line to out/NAME.wire.
-start_board() {
-  local name=$1 port=$2; shift 2
+start_board() { launch_board "$1" "$2" /dev/null "${@:3}"; }
+
+# launch_board NAME PORT INPUT [sim options]: start_board with the board's
+# standard input read from INPUT; waits for the port's link and the board's
+# first line.
+launch_board() {
+  local name=$1 port=$2 input=$3; shift 3
   "$sim" --record "$work/out/$name.wire" --link "$work/ports/com$port" "$@" \
-    </dev/null >"$work/out/$name.sim" 2>&1 &
+    <"$input" >"$work/out/$name.sim" 2>&1 &
   board_pid[$name]=$!
   sim_pids+=("$!")
   local i
@@ -87,14 +92,7 @@ start_board_ctl() {
   mkfifo "$fifo"
   exec {fd}<>"$fifo"
   board_ctl[$name]=$fd
-  "$sim" --record "$work/out/$name.wire" --link "$work/ports/com$port" "$@" \
-    <"$fifo" >"$work/out/$name.sim" 2>&1 &
-  board_pid[$name]=$!
-  sim_pids+=("$!")
-  local i
-  for i in $(seq 100); do [ -L "$work/ports/com$port" ] && [ -s "$work/out/$name.sim" ] && return 0; sleep 0.05; done
-  echo "board $name did not start: $(cat "$work/out/$name.sim")" >&2
-  return 1
+  launch_board "$name" "$port" "$fifo" "$@"
 }
 
 # stop_board_ctl NAME: stop_board, and the FIFO closed.

@@ -128,6 +128,21 @@ SIZE_T WorkingSet()
     return counters.WorkingSetSize;
 }
 
+// Both objects on the one link: the focuser connects, the wheel joins.
+// False when either object or connection is missing (the failure counted).
+bool ConnectBoth(Checks& check, Driver& focuser, Driver& wheel)
+{
+    return check.That(focuser && wheel, "both ProgIDs create objects") &&
+           check.Result(focuser.Put(L"Link", Bool(true)), S_OK, "Link put true") &&
+           check.Result(wheel.Put(L"Connected", Bool(true)), S_OK, "wheel Connected put true");
+}
+
+void DisconnectBoth(Checks& check, Driver& focuser, Driver& wheel)
+{
+    check.Result(wheel.Put(L"Connected", Bool(false)), S_OK, "wheel Connected put false");
+    check.Result(focuser.Put(L"Link", Bool(false)), S_OK, "Link put false");
+}
+
 }  // namespace
 
 // The board goes away during a focuser move and, on the next board, during
@@ -194,10 +209,7 @@ int SpoiledReplies()
     Checks check("replies");
     Driver focuser = Driver::Create(L"Quillmoor.Focuser");
     Driver wheel = Driver::Create(L"Quillmoor.FilterWheel");
-    if (!check.That(focuser && wheel, "both ProgIDs create objects")) return check.Failures();
-    if (!check.Result(focuser.Put(L"Link", Bool(true)), S_OK, "Link put true") ||
-        !check.Result(wheel.Put(L"Connected", Bool(true)), S_OK, "wheel Connected put true"))
-        return check.Failures();
+    if (!ConnectBoth(check, focuser, wheel)) return check.Failures();
 
     // FWfocus answered with one byte of two, with nothing, and with its last
     // byte 250 ms late: Position fails and reports the focus shift (0).
@@ -261,8 +273,7 @@ int SpoiledReplies()
     check.Result(wheel.Put(L"Position", Short(0)), S_OK, "the wheel Position put after it");
     check.Result(focuser.Call(L"Move", Long(50)), S_OK, "a focuser Move after it");
 
-    check.Result(wheel.Put(L"Connected", Bool(false)), S_OK, "wheel Connected put false");
-    check.Result(focuser.Put(L"Link", Bool(false)), S_OK, "Link put false");
+    DisconnectBoth(check, focuser, wheel);
     return check.Failures();
 }
 
@@ -277,10 +288,7 @@ int FloodingBoard()
     Checks check("flood");
     Driver focuser = Driver::Create(L"Quillmoor.Focuser");
     Driver wheel = Driver::Create(L"Quillmoor.FilterWheel");
-    if (!check.That(focuser && wheel, "both ProgIDs create objects")) return check.Failures();
-    if (!check.Result(focuser.Put(L"Link", Bool(true)), S_OK, "Link put true") ||
-        !check.Result(wheel.Put(L"Connected", Bool(true)), S_OK, "wheel Connected put true"))
-        return check.Failures();
+    if (!ConnectBoth(check, focuser, wheel)) return check.Failures();
     check.That(HarnessStep("flood-on"), "the board floods");
 
     // Moves whose end never comes, with bytes arriving all the time. They go
@@ -351,8 +359,7 @@ int FloodingBoard()
     check.Result(wheel.Put(L"Position", Short(2)), S_OK, "wheel Position put 2 after the flood");
     check.Result(focuser.Call(L"Move", Long(100)), S_OK, "Move(100) after the flood");
 
-    check.Result(wheel.Put(L"Connected", Bool(false)), S_OK, "wheel Connected put false");
-    check.Result(focuser.Put(L"Link", Bool(false)), S_OK, "Link put false");
+    DisconnectBoth(check, focuser, wheel);
     return check.Failures();
 }
 
@@ -366,10 +373,7 @@ int BusyAfterRefusals()
     Checks check("busy");
     Driver focuser = Driver::Create(L"Quillmoor.Focuser");
     Driver wheel = Driver::Create(L"Quillmoor.FilterWheel");
-    if (!check.That(focuser && wheel, "both ProgIDs create objects")) return check.Failures();
-    if (!check.Result(focuser.Put(L"Link", Bool(true)), S_OK, "Link put true") ||
-        !check.Result(wheel.Put(L"Connected", Bool(true)), S_OK, "wheel Connected put true"))
-        return check.Failures();
+    if (!ConnectBoth(check, focuser, wheel)) return check.Failures();
 
     // The members that need the board, each as a call that would change
     // nothing visible on the wire if it slipped through.
@@ -420,8 +424,7 @@ int BusyAfterRefusals()
     check.Result(focuser.Call(L"Move", Long(3990)), S_OK, "Move(3990) after the move");
     check.BoolValue(focuser.Get(L"IsMoving"), false, "IsMoving at the end");
 
-    check.Result(wheel.Put(L"Connected", Bool(false)), S_OK, "wheel Connected put false");
-    check.Result(focuser.Put(L"Link", Bool(false)), S_OK, "Link put false");
+    DisconnectBoth(check, focuser, wheel);
     return check.Failures();
 }
 
