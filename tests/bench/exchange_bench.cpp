@@ -43,6 +43,13 @@ double ElapsedMs(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+double Median(std::vector<double> samples)
+{
+    if (samples.empty()) return 0;
+    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
+    return samples[samples.size() / 2];
+}
+
 double MedianMs(CFWDevice& device, const Exchange& exchange, int rounds)
 {
     std::vector<double> samples;
@@ -52,14 +59,15 @@ double MedianMs(CFWDevice& device, const Exchange& exchange, int rounds)
         samples.push_back(ElapsedMs(start));
         if (!ok) std::fprintf(stderr, "%s failed in round %d\n", exchange.name, i);
     }
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    return samples[samples.size() / 2];
+    return Median(std::move(samples));
 }
 
-double CpuSeconds()
+// CPU seconds, user and system, of the process (RUSAGE_SELF) or of the
+// calling thread (RUSAGE_THREAD).
+double CpuSeconds(int who = RUSAGE_SELF)
 {
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
+    getrusage(who, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
@@ -114,8 +122,7 @@ void ReportConnectSequence(CFWDevice& device, int rounds)
         if (!device.ConnectMulti(1)) std::fprintf(stderr, "connect failed in round %d\n", i);
         samples.push_back(ElapsedMs(start));
     }
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    PrintRow("connect (ConnectMulti)", samples[samples.size() / 2], kConnectBytes);
+    PrintRow("connect (ConnectMulti)", Median(std::move(samples)), kConnectBytes);
 }
 
 // The board's line opened directly, raw, with no driver in between.
@@ -161,8 +168,7 @@ void ReportRawFloor(const std::string& boardPath, int rounds)
     std::vector<double> samples;
     for (int i = 0; i < rounds; ++i) samples.push_back(RawExchangeMs(fd, "FWfocus", 2));
     ::close(fd);
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    PrintRow("FWfocus, raw line without the driver (floor)", samples[samples.size() / 2], 7 + 2);
+    PrintRow("FWfocus, raw line without the driver (floor)", Median(std::move(samples)), 7 + 2);
 }
 
 // A thread's time on the CPU, in nanoseconds in /proc (the tick-counted
@@ -200,45 +206,38 @@ void ReportLongMove(const fs::path& ports, int moves)
         CFWDevice device(CFWDevice::Startup{.startTemperatureTimer = false});
         device.Options.ComPort = 1;
         if (device.ConnectMulti(1)) {
-            const double speed = 200, backlash = 10, distance = 400;  // the board's defaults
+            // Out to 400 and back to 0, at the board's default 200 steps/s;
+            // the way back also takes up 10 steps of backlash twice.
+            auto outwards = [](int i) { return i % 2 == 0; };
+            auto moveMs = [&](int i) { return (400 + (outwards(i) ? 0 : 2 * 10)) / 200.0 * 1000; };
+            const double wireMs = (9 + 2 + 1) * kWireMsPerByte;
             std::vector<double> late;
-            rusage before{}, after{};
-            getrusage(RUSAGE_THREAD, &before);
+            const double cpuBefore = CpuSeconds(RUSAGE_THREAD);
             double movingMs = 0;
             for (int i = 0; i < moves; ++i) {
-                const bool outwards = i % 2 == 0;
-                const double moveMs = (distance + (outwards ? 0 : 2 * backlash)) / speed * 1000;
                 const auto start = Clock::now();
-                if (!device.MoveFocuserTo(outwards ? 400 : 0)) std::fprintf(stderr, "long move failed\n");
+                if (!device.MoveFocuserTo(outwards(i) ? 400 : 0)) std::fprintf(stderr, "long move failed\n");
                 const double took = ElapsedMs(start);
                 movingMs += took;
-                late.push_back(took - moveMs - (9 + 2 + 1) * kWireMsPerByte);
+                late.push_back(took - moveMs(i) - wireMs);
             }
-            getrusage(RUSAGE_THREAD, &after);
-            const double cpu = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) +
-                               (after.ru_stime.tv_sec - before.ru_stime.tv_sec) +
-                               (after.ru_utime.tv_usec - before.ru_utime.tv_usec +
-                                after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1e6;
-            std::nth_element(late.begin(), late.begin() + late.size() / 2, late.end());
+            const double cpu = CpuSeconds(RUSAGE_THREAD) - cpuBefore;
             std::printf("Long moves (400 steps, 2.0 and 2.1 s, %d of them): return %.2f ms after move + wire "
                         "time (median); waiting thread %.3f s CPU (%.3f %% of the moving time)\n",
-                        moves, late[late.size() / 2], cpu, 100.0 * cpu / (movingMs / 1000));
+                        moves, Median(late), cpu, 100.0 * cpu / (movingMs / 1000));
             device.DisconnectMulti(1);
 
             // The same moves on the raw line: what the board itself adds.
             if (const int fd = OpenRawLine(board.SlavePath()); fd >= 0) {
                 late.clear();
                 for (int i = 0; i < moves; ++i) {
-                    const bool outwards = i % 2 == 0;
-                    const double moveMs = (distance + (outwards ? 0 : 2 * backlash)) / speed * 1000;
-                    const std::string command = outwards ? std::string("FWgoFocus\x90\x01", 11)
-                                                         : std::string("FWgoFocus\0\0", 11);
-                    late.push_back(RawExchangeMs(fd, command, 1) - moveMs - (9 + 2 + 1) * kWireMsPerByte);
+                    const std::string command = outwards(i) ? std::string("FWgoFocus\x90\x01", 11)
+                                                            : std::string("FWgoFocus\0\0", 11);
+                    late.push_back(RawExchangeMs(fd, command, 1) - moveMs(i) - wireMs);
                 }
                 ::close(fd);
-                std::nth_element(late.begin(), late.begin() + late.size() / 2, late.end());
                 std::printf("  the same moves on the raw line without the driver: %.2f ms after move + wire time\n",
-                            late[late.size() / 2]);
+                            Median(late));
             }
         }
     }
