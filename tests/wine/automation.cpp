@@ -112,6 +112,44 @@ VARIANT Short(SHORT value)
     return v;
 }
 
+namespace {
+
+// Calls element(index) for each index of a one-dimensional array of the type.
+template <class Element>
+void ForEachElement(const VARIANT& v, VARTYPE elementType, Element&& element)
+{
+    if (v.vt != (VT_ARRAY | elementType) || !v.parray) return;
+    LONG lower = 0, upper = -1;
+    SafeArrayGetLBound(v.parray, 1, &lower);
+    SafeArrayGetUBound(v.parray, 1, &upper);
+    for (LONG i = lower; i <= upper; ++i) element(i);
+}
+
+}  // namespace
+
+std::vector<std::wstring> StringElements(const VARIANT& v)
+{
+    std::vector<std::wstring> out;
+    ForEachElement(v, VT_BSTR, [&](LONG i) {
+        BSTR element = nullptr;
+        SafeArrayGetElement(v.parray, &i, &element);
+        out.emplace_back(element ? element : L"", SysStringLen(element));
+        SysFreeString(element);
+    });
+    return out;
+}
+
+std::vector<LONG> LongElements(const VARIANT& v)
+{
+    std::vector<LONG> out;
+    ForEachElement(v, VT_I4, [&](LONG i) {
+        LONG element = 0;
+        SafeArrayGetElement(v.parray, &i, &element);
+        out.push_back(element);
+    });
+    return out;
+}
+
 std::string Narrow(const std::wstring& text)
 {
     const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);

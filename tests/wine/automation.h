@@ -6,6 +6,7 @@
 #include <oaidl.h>
 
 #include <string>
+#include <vector>
 
 namespace wine_client {
 
@@ -59,6 +60,11 @@ private:
 VARIANT Bool(bool value);
 VARIANT Long(LONG value);
 VARIANT Short(SHORT value);
+
+// The elements of a VT_ARRAY|VT_BSTR or VT_ARRAY|VT_I4 value, from its lower
+// bound up; empty for a value of any other type.
+std::vector<std::wstring> StringElements(const VARIANT& v);
+std::vector<LONG> LongElements(const VARIANT& v);
 
 std::string Narrow(const std::wstring& text);
 

@@ -83,13 +83,8 @@ bool Checks::StringArray(const Outcome& outcome, const std::vector<std::wstring>
 {
     if (!ArrayShape(outcome, VT_BSTR, expected.size(), what)) return false;
     std::wstring got, want;
-    for (LONG i = 0; i < static_cast<LONG>(expected.size()); ++i) {
-        BSTR element = nullptr;
-        SafeArrayGetElement(outcome.value.parray, &i, &element);
-        got += std::wstring(element ? element : L"", SysStringLen(element)) + L"|";
-        want += expected[i] + L"|";
-        SysFreeString(element);
-    }
+    for (const std::wstring& element : StringElements(outcome.value)) got += element + L"|";
+    for (const std::wstring& element : expected) want += element + L"|";
     return That(got == want, what + " holds " + Narrow(want), "got " + Narrow(got));
 }
 
@@ -98,12 +93,8 @@ bool Checks::LongArray(const Outcome& outcome, const std::vector<LONG>& expected
 {
     if (!ArrayShape(outcome, VT_I4, expected.size(), what)) return false;
     std::string got, want;
-    for (LONG i = 0; i < static_cast<LONG>(expected.size()); ++i) {
-        LONG element = 0;
-        SafeArrayGetElement(outcome.value.parray, &i, &element);
-        got += std::to_string(element) + "|";
-        want += std::to_string(expected[i]) + "|";
-    }
+    for (LONG element : LongElements(outcome.value)) got += std::to_string(element) + "|";
+    for (LONG element : expected) want += std::to_string(element) + "|";
     return That(got == want, what + " holds " + want, "got " + got);
 }
 

@@ -17,14 +17,4 @@ bool HarnessStep(const std::string& name, DWORD timeoutMs)
     return true;
 }
 
-Elapsed::Elapsed() { QueryPerformanceCounter(&start_); }
-
-double Elapsed::Ms() const
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return (now.QuadPart - start_.QuadPart) * 1000.0 / frequency.QuadPart;
-}
-
 }  // namespace wine_client

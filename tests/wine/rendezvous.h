@@ -14,14 +14,4 @@ namespace wine_client {
 // timeoutMs); false when it did not answer.
 bool HarnessStep(const std::string& name, DWORD timeoutMs = 30000);
 
-// Milliseconds from a performance-counter start, for budget sanity bounds.
-class Elapsed {
-public:
-    Elapsed();
-    double Ms() const;
-
-private:
-    LARGE_INTEGER start_{};
-};
-
 }  // namespace wine_client

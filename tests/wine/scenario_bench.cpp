@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "automation.h"
+#include "calls.h"
 #include "scenarios.h"
 
 namespace wine_client {
@@ -39,18 +40,6 @@ int EnvNumber(const char* name, int fallback)
     if (n == 0 || n >= sizeof text) return fallback;
     const int value = std::atoi(text);
     return value > 0 ? value : fallback;
-}
-
-double NowMs()
-{
-    static const double msPerCount = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return 1000.0 / double(frequency.QuadPart);
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) * msPerCount;
 }
 
 double Median(std::vector<double> samples)
@@ -194,21 +183,6 @@ double CpuSecondsOfProcess()
         return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
     };
     return seconds(kernel) + seconds(user);
-}
-
-// Dispatches this thread's messages (the temperature log's timer among them)
-// until the time is up.
-void PumpMessagesFor(double ms)
-{
-    const double end = NowMs() + ms;
-    for (double now = NowMs(); now < end; now = NowMs()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now) + 1, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
 }
 
 // The port number the client wrote to the driver's options.

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "calls.h"
 #include "checks.h"
 #include "rendezvous.h"
 #include "scenarios.h"
@@ -31,58 +32,6 @@ constexpr double FocusBudgetMs(LONG distance) { return distance * 1000.0 / 200 +
 constexpr double GotoBudgetMs(int slots) { return slots * 1000.0 + 2000; }
 // A single read of n reply bytes.
 constexpr double ReadBudgetMs(int bytes) { return 100.0 + 100.0 * bytes; }
-
-// One call made on a thread of the multithreaded apartment, as another
-// client thread would make it while this one goes on asking.
-class Background {
-public:
-    explicit Background(std::function<Outcome()> call)
-        : thread_([this, call = std::move(call)] {
-              CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-              Elapsed elapsed;
-              const Outcome outcome = call();
-              result_ = outcome.Result();
-              ms_ = elapsed.Ms();
-              CoUninitialize();
-              done_ = true;
-          })
-    {
-    }
-    ~Background()
-    {
-        if (thread_.joinable()) thread_.join();
-    }
-    Background(const Background&) = delete;
-    Background& operator=(const Background&) = delete;
-
-    bool Done() const { return done_; }
-    HRESULT Join()
-    {
-        if (thread_.joinable()) thread_.join();
-        return result_;
-    }
-    double Ms() const { return ms_; }
-
-private:
-    std::atomic<bool> done_{false};
-    HRESULT result_ = E_UNEXPECTED;
-    double ms_ = 0;
-    std::thread thread_;
-};
-
-bool IsTrue(const Outcome& outcome) { return outcome.value.vt == VT_BOOL && outcome.value.boolVal; }
-
-// Waits until IsMoving shows the exchange that `work` started, or `work`
-// ended without one showing.
-bool WaitUntilMoving(const Driver& focuser, const Background& work)
-{
-    for (int i = 0; i < 2000; ++i) {
-        if (IsTrue(focuser.Get(L"IsMoving"))) return true;
-        if (work.Done()) return false;
-        Sleep(1);
-    }
-    return false;
-}
 
 // A call that has to fail with its budget as the limit: E_FAIL, and back
 // within the budget (plus the margin above).

@@ -1,8 +1,7 @@
 // Several clients on the one serial link, and several threads on one object.
 #include <windows.h>
 
-#include <thread>
-
+#include "calls.h"
 #include "checks.h"
 #include "scenarios.h"
 
@@ -40,31 +39,14 @@ int MoveWhileAsked()
     if (!check.Result(focuser.Put(L"Link", Bool(true)), S_OK, "Link put true"))
         return check.Failures();
 
-    HRESULT moveResult = E_UNEXPECTED;
-    IDispatch* shared = focuser.get();
-    shared->AddRef();
-    std::thread mover([shared, &moveResult] {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        {
-            Driver onThread(shared);
-            moveResult = onThread.Call(L"Move", Long(4000)).Result();
-        }
-        CoUninitialize();
-    });
-
-    // Wait for the move to show, for at most the move's own length.
-    bool sawMoving = false;
-    for (int i = 0; i < 400 && !sawMoving; ++i) {
-        Outcome moving = focuser.Get(L"IsMoving");
-        sawMoving = moving.value.vt == VT_BOOL && moving.value.boolVal == VARIANT_TRUE;
-        if (!sawMoving) Sleep(5);
-    }
+    Background mover([&] { return focuser.Call(L"Move", Long(4000)); });
+    const bool sawMoving = WaitUntilMoving(focuser, mover);
     check.That(sawMoving, "IsMoving is true on another thread during Move");
     if (sawMoving) {
         Outcome position = focuser.Get(L"Position");
         check.Result(position, E_FAIL, "Position during Move (link busy)");
     }
-    mover.join();
+    const HRESULT moveResult = mover.Join();
     check.That(moveResult == S_OK, "Move completes with S_OK", Hex(moveResult));
     check.BoolValue(focuser.Get(L"IsMoving"), false, "IsMoving after the move");
     check.LongValue(focuser.Get(L"Position"), 4000, "Position after the move");

@@ -2,6 +2,7 @@
 // interfaces; and the DLL's life on its loading thread (timer, unload).
 #include <windows.h>
 
+#include "calls.h"
 #include "checks.h"
 #include "scenarios.h"
 
@@ -173,12 +174,7 @@ int TimerAndUnload()
             return check.Failures();
         check.Result(focuser.Put(L"Link", Bool(true)), S_OK, "Link put true");
 
-        const DWORD end = GetTickCount() + 6000;
-        for (DWORD now = GetTickCount(); now < end; now = GetTickCount()) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-        }
+        PumpMessagesFor(6000);
         // Left connected on purpose: the unload closes the port.
     }
     check.That(GetModuleHandleW(L"Quillmoor.DLL") != nullptr, "the DLL is loaded before the unload");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation.h"
+#include "calls.h"
 #include "checks.h"
 #include "scenarios.h"
 
@@ -42,15 +43,12 @@ public:
     template <class Action>
     bool Do(const std::string& what, Action&& action)
     {
-        LARGE_INTEGER frequency, start, end;
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&start);
+        Elapsed elapsed;
         Outcome outcome = action();
-        QueryPerformanceCounter(&end);
+        const double ms = elapsed.Ms();
         if (Failed(outcome, what)) return false;
         char took[48];
-        std::snprintf(took, sizeof took, "done in %.0f ms",
-                      (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
+        std::snprintf(took, sizeof took, "done in %.0f ms", ms);
         Line(what, took);
         return true;
     }
@@ -65,39 +63,16 @@ public:
         case VT_R8: std::snprintf(text, sizeof text, "%.2f", v.dblVal); return text;
         case VT_ARRAY | VT_BSTR: {
             std::string list;
-            for (const std::wstring& s : Strings(v)) list += (list.empty() ? "" : ", ") + Narrow(s);
+            for (const std::wstring& s : StringElements(v)) list += (list.empty() ? "" : ", ") + Narrow(s);
             return list.empty() ? "(none)" : list;
         }
         case VT_ARRAY | VT_I4: {
             std::string list;
-            LONG lower = 0, upper = -1;
-            SafeArrayGetLBound(v.parray, 1, &lower);
-            SafeArrayGetUBound(v.parray, 1, &upper);
-            for (LONG i = lower; i <= upper; ++i) {
-                LONG element = 0;
-                SafeArrayGetElement(v.parray, &i, &element);
-                list += (list.empty() ? "" : ", ") + std::to_string(element);
-            }
+            for (LONG element : LongElements(v)) list += (list.empty() ? "" : ", ") + std::to_string(element);
             return list.empty() ? "(none)" : list;
         }
         default: std::snprintf(text, sizeof text, "(variant type %u)", v.vt); return text;
         }
-    }
-
-    static std::vector<std::wstring> Strings(const VARIANT& v)
-    {
-        std::vector<std::wstring> out;
-        if (v.vt != (VT_ARRAY | VT_BSTR) || !v.parray) return out;
-        LONG lower = 0, upper = -1;
-        SafeArrayGetLBound(v.parray, 1, &lower);
-        SafeArrayGetUBound(v.parray, 1, &upper);
-        for (LONG i = lower; i <= upper; ++i) {
-            BSTR element = nullptr;
-            SafeArrayGetElement(v.parray, &i, &element);
-            out.emplace_back(element ? element : L"", SysStringLen(element));
-            SysFreeString(element);
-        }
-        return out;
     }
 
 private:
@@ -162,7 +137,7 @@ int Session()
 
     if (joined) {
         session.Heading("Filter wheel");
-        const std::vector<std::wstring> names = Printer::Strings(session.Get(wheel, L"Names").value);
+        const std::vector<std::wstring> names = StringElements(session.Get(wheel, L"Names").value);
         session.Get(wheel, L"FocusOffsets", "steps");
         Printer::Line("Position", Slot(wheel.Get(L"Position"), names));
         const std::string turn = "Position = " + std::to_string(wheelTarget);

@@ -91,36 +91,15 @@ struct WorkerArgs {
 
 bool Holds(const Outcome& outcome, VARTYPE type) { return outcome.value.vt == type; }
 
-bool NamesAreTheBoards(const Outcome& names)
-{
-    static const wchar_t* const kNames[kSlots] = {L"L", L"R", L"G", L"B", L"Ha"};
-    if (!Holds(names, VT_ARRAY | VT_BSTR) || !names.value.parray) return false;
-    LONG upper = -1;
-    SafeArrayGetUBound(names.value.parray, 1, &upper);
-    if (upper + 1 != kSlots) return false;
-    for (LONG i = 0; i < kSlots; ++i) {
-        BSTR element = nullptr;
-        SafeArrayGetElement(names.value.parray, &i, &element);
-        const bool same = element && std::wstring(element) == kNames[i];
-        SysFreeString(element);
-        if (!same) return false;
-    }
-    return true;
-}
+// The board's filter table, as the wheel's arrays must list it.
+const std::vector<std::wstring> kNames = {L"L", L"R", L"G", L"B", L"Ha"};
+const std::vector<LONG> kOffsets = {0, 10, 20, 30, 35};
 
-bool OffsetsAreTheBoards(const Outcome& offsets)
+void AskNames(Tally& tally, const Driver& wheel)
 {
-    static const LONG kOffsets[kSlots] = {0, 10, 20, 30, 35};
-    if (!Holds(offsets, VT_ARRAY | VT_I4) || !offsets.value.parray) return false;
-    LONG upper = -1;
-    SafeArrayGetUBound(offsets.value.parray, 1, &upper);
-    if (upper + 1 != kSlots) return false;
-    for (LONG i = 0; i < kSlots; ++i) {
-        LONG element = 0;
-        SafeArrayGetElement(offsets.value.parray, &i, &element);
-        if (element != kOffsets[i]) return false;
-    }
-    return true;
+    const Outcome names = wheel.Get(L"Names");
+    if (tally.Count("Names get", names, false) && StringElements(names.value) != kNames)
+        tally.Problem("Names get did not list the board's filters");
 }
 
 // One member, picked at random, with the checks its answer allows.
@@ -181,15 +160,12 @@ void CallOne(Tally& tally, std::mt19937& random, const Driver& focuser, const Dr
             tally.Problem("wheel Position get answered " + std::to_string(slot.value.iVal));
         break;
     }
-    case 15: {
-        const Outcome names = wheel.Get(L"Names");
-        if (tally.Count("Names get", names, false) && !NamesAreTheBoards(names))
-            tally.Problem("Names get did not list the board's filters");
+    case 15:
+        AskNames(tally, wheel);
         break;
-    }
     case 16: {
         const Outcome offsets = wheel.Get(L"FocusOffsets");
-        if (tally.Count("FocusOffsets get", offsets, false) && !OffsetsAreTheBoards(offsets))
+        if (tally.Count("FocusOffsets get", offsets, false) && LongElements(offsets.value) != kOffsets)
             tally.Problem("FocusOffsets get did not list the board's offsets");
         break;
     }
@@ -229,12 +205,9 @@ void CallOne(Tally& tally, std::mt19937& random, const Driver& focuser, const Dr
 void CallQuiet(Tally& tally, std::mt19937& random, const Driver& focuser, const Driver& wheel)
 {
     switch (std::uniform_int_distribution<int>(0, 3)(random)) {
-    case 0: {
-        const Outcome names = wheel.Get(L"Names");
-        if (tally.Count("Names get", names, false) && !NamesAreTheBoards(names))
-            tally.Problem("Names get did not list the board's filters");
+    case 0:
+        AskNames(tally, wheel);
         break;
-    }
     case 1:
         tally.Count("IsMoving get", focuser.Get(L"IsMoving"), false);
         break;
