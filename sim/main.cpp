@@ -43,6 +43,8 @@ Board fit-out:
   --memory FILE         initial configuration memory: the first 144 bytes of
                         FILE (a raw block or a settings file)
   --initial-filter N    filter the wheel stands at on power-up; -1 = unknown
+  --microsteps N        microsteps per full step that FWubStep reports (1..255);
+                        default 64
 
 Timing:
   --pace                send at 9600 baud (1.0417 ms per byte); default: at once
@@ -121,6 +123,10 @@ std::string ParseArguments(int argc, char** argv, ProgramOptions& out) {
             if (!ParseInt(value(), number) || number < -1 || number > 9)
                 return "--initial-filter takes -1..9";
             out.board.initial_filter = number;
+        } else if (arg == "--microsteps") {
+            if (!ParseInt(value(), number) || number < 1 || number > 255)
+                return "--microsteps takes 1..255";
+            out.board.microsteps_per_full_step = static_cast<uint8_t>(number);
         } else if (arg == "--time-scale") {
             const std::string_view text = value();
             double scale = -1;
