@@ -4,6 +4,12 @@ namespace quillmoor {
 
 std::atomic<CFWDevice*> g_pFWDevice{nullptr};
 
+uint32_t NextClientKey()
+{
+    static std::atomic<uint32_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 namespace {
 constexpr unsigned kTemperatureLogPeriodMs = 5000;
 constexpr platform::TimerId kTemperatureLogTimerId = 15;

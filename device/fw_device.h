@@ -120,6 +120,11 @@ private:
 // The one controller object of the process, while it lives.
 extern std::atomic<CFWDevice*> g_pFWDevice;
 
+// A key for the controller's client set, unique for the life of the process.
+// Object addresses would be the natural key, but cut to 32 bits on x64 two
+// live objects could share one.
+uint32_t NextClientKey();
+
 // The temperature-log timer's procedure.
 void TempLogTimerProc();
 
