@@ -5,7 +5,7 @@ set -euo pipefail
 
 native=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 libwine-dev wine64 wine
-         xvfb imagemagick)
+         xvfb imagemagick fonts-wine)
 
 case "${1:-all}" in
   native) wanted=("${native[@]}") ;;

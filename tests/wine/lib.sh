@@ -157,14 +157,15 @@ complete_lines() { if [ -n "$(tail -c1 "$1")" ]; then sed '$d' "$1"; else cat "$
 # client() but in the background; each "step X" line it prints is handed to
 # HANDLER X, after which the file C:\steps\X tells the client to go on. A
 # client still running after LIMIT seconds is ended by its PID and counts as
-# a failure (a deadlock). client_debug sets WINEDEBUG for it.
+# a failure (a deadlock). client_debug sets WINEDEBUG for it, client_exe
+# names another program to run.
 client_steps() {
   local name=$1 handler=$2 limit=$3; shift 3
   local out=$work/out/$name.client served=0 pid alive step
   local -a steps
   rm -rf "$drive_c/steps"
   mkdir -p "$drive_c/steps"
-  WINEDEBUG=${client_debug:--all,warn+debugstr} wine 'C:\quillmoor-wine-client.exe' "$@" \
+  WINEDEBUG=${client_debug:--all,warn+debugstr} wine "${client_exe:-C:\\quillmoor-wine-client.exe}" "$@" \
     >"$out" 2>"$work/out/$name.debug" &
   pid=$!
   local end=$((SECONDS + limit))

@@ -34,7 +34,8 @@ echo "# cross build (build-win)"
 build "$win_log" cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release
 build "$win_log" cmake --build build-win -j "$jobs" \
-  --target quillmoor_driver quillmoor-wine-client quillmoor-regtool quillmoor-platform-tests
+  --target quillmoor_driver quillmoor-wine-client quillmoor-regtool quillmoor-platform-tests \
+  quillmoor-dialog-tests
 
 echo "# simulator (build-wine-sim)"
 build "$sim_log" cmake -S . -B build-wine-sim -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOOR_SANITIZE=

@@ -10,21 +10,25 @@
 #                     --clients build-win/tests/wine \
 #                     --sim build/sim/quillmoor-sim --build-dir build-win
 #
-# After suite.sh, faults.sh pulls the cable, spoils replies, floods the line
-# and runs the 8-thread load for QUILLMOOR_STRESS_SECONDS (default 60).
+# --dialogs-only runs just the dialogs, for work on them.
 #
-# Needs: wine, wine64 (wineserver, regsvr32). Prints "N passed, N failed" last
-# and exits non-zero when anything failed.
+# After suite.sh, faults.sh pulls the cable, spoils replies, floods the line
+# and runs the 8-thread load for QUILLMOOR_STRESS_SECONDS (default 60);
+# dialogs/suite.sh then drives the setup dialogs under Xvfb.
+#
+# Needs: wine, wine64 (wineserver, regsvr32), Xvfb, ImageMagick, fonts-wine.
+# Prints "N passed, N failed" last and exits non-zero when anything failed.
 set -u
 
-usage() { echo "usage: $0 --dll PATH --clients DIR --sim PATH --build-dir DIR" >&2; exit 2; }
-dll= clients= sim= build_dir=
+usage() { echo "usage: $0 --dll PATH --clients DIR --sim PATH --build-dir DIR [--dialogs-only]" >&2; exit 2; }
+dll= clients= sim= build_dir= dialogs_only=
 while [ $# -gt 0 ]; do
   case "$1" in
     --dll) dll=$2; shift 2 ;;
     --clients) clients=$2; shift 2 ;;
     --sim) sim=$2; shift 2 ;;
     --build-dir) build_dir=$2; shift 2 ;;
+    --dialogs-only) dialogs_only=1; shift ;;
     *) usage ;;
   esac
 done
@@ -78,8 +82,11 @@ start_prefix() {
 echo "# prefix $WINEPREFIX"
 start=$(date +%s)
 start_prefix
-. "$here/suite.sh"
-. "$here/faults.sh"  # faults on the Windows side and the load run
+if [ -z "$dialogs_only" ]; then
+  . "$here/suite.sh"
+  . "$here/faults.sh"  # faults on the Windows side and the load run
+fi
+. "$here/dialogs/suite.sh"  # the setup dialogs, on a virtual screen
 echo "# suite took $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

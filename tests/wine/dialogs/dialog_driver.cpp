@@ -1,0 +1,176 @@
+#include "dialog_driver.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "rendezvous.h"
+
+namespace dialog_tests {
+namespace {
+
+std::vector<HWND> VisibleDialogs(DWORD thread)
+{
+    std::vector<HWND> found;
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM list) -> BOOL {
+            wchar_t className[16] = {};
+            GetClassNameW(window, className, 16);
+            if (IsWindowVisible(window) && std::wstring(className) == L"#32770")
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[512] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
+    return text;
+}
+
+// Cancels every dialog of the thread, the innermost (disabled owners aside) first.
+void CancelAll(DWORD thread)
+{
+    for (HWND window : VisibleDialogs(thread)) {
+        if (IsWindowEnabled(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
+}  // namespace
+
+std::string Describe(const DriveOutcome& outcome)
+{
+    return std::string(outcome.shown ? "shown" : "never shown") + (outcome.timedOut ? ", timed out" : "") +
+           ", result " + std::to_string(outcome.result) +
+           (outcome.result == -1 ? ", error " + std::to_string(outcome.error) : "");
+}
+
+DriveOutcome Drive(quillmoor::ui::Dialog& dialog, const std::wstring& caption,
+                   const std::function<void(HWND)>& script, DWORD deadlineMs)
+{
+    DriveOutcome outcome;
+    const DWORD thread = GetCurrentThreadId();
+    std::atomic<bool> ended{false};
+    std::thread driver([&] {
+        if (const HWND window = WaitForDialog(thread, caption)) {
+            outcome.shown = true;
+            script(window);
+        }
+    });
+    std::thread watchdog([&] {
+        const ULONGLONG deadline = GetTickCount64() + deadlineMs;
+        while (!ended) {
+            if (GetTickCount64() > deadline) {
+                outcome.timedOut = true;
+                CancelAll(thread);
+            }
+            Sleep(50);
+        }
+    });
+    outcome.result = dialog.DoModal();
+    outcome.error = GetLastError();
+    ended = true;
+    watchdog.join();
+    driver.join();
+    return outcome;
+}
+
+HWND WaitForDialog(DWORD thread, const std::wstring& caption, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : VisibleDialogs(thread)) {
+                if (WindowText(window) == caption) found = window;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+HWND WaitForOtherDialog(DWORD thread, HWND except, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : VisibleDialogs(thread)) {
+                if (window != except) found = window;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+bool WaitUntilClosed(HWND window, DWORD timeoutMs)
+{
+    return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() > deadline) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+std::wstring Text(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+void Type(HWND dialog, int id, const std::wstring& text)
+{
+    // As typed over a selection: a multi-line edit reports no change for WM_SETTEXT.
+    const HWND field = GetDlgItem(dialog, id);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void PostClick(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+int Checked(HWND dialog, int id)
+{
+    return static_cast<int>(SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0));
+}
+
+void Focus(HWND dialog, int id)
+{
+    // SetFocus does not reach another thread's windows; the dialog moves it.
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
+}
+
+void PostKey(HWND dialog, int id, WORD virtualKey)
+{
+    const HWND target = GetDlgItem(dialog, id);
+    PostMessageW(target, WM_KEYDOWN, virtualKey, 1);
+    PostMessageW(target, WM_KEYUP, virtualKey, 1 | (1u << 30) | (1u << 31));
+}
+
+std::wstring MessageText(HWND box) { return Text(box, 0xFFFF); }
+
+bool DismissComplaint(HWND dialog, const std::wstring& expected)
+{
+    const HWND box = WaitForOtherDialog(GetWindowThreadProcessId(dialog, nullptr), dialog);
+    if (!box) return false;
+    const bool said = MessageText(box) == expected;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return WaitUntilClosed(box) && said;
+}
+
+bool Screenshot(HWND window, const std::string& name)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    const std::string step = "shot-" + name + "-" + std::to_string(r.left) + "-" + std::to_string(r.top) + "-" +
+                             std::to_string(r.right - r.left) + "-" + std::to_string(r.bottom - r.top);
+    return wine_client::HarnessStep(step);
+}
+
+}  // namespace dialog_tests
