@@ -5,6 +5,7 @@
 
 #include "com_results.h"
 #include "controller_instance.h"
+#include "ui/win32/control_dlg.h"
 
 namespace quillmoor::driver {
 namespace {
@@ -101,10 +102,12 @@ STDMETHODIMP CFilterWheelImpl::get_Position(SHORT* pVal)
     return S_OK;
 }
 
-// The control dialog arrives with the dialogs; until then this only traces.
+// The control dialog, modal on the caller's thread and owned by no window;
+// whatever the user does there, the call succeeds.
 STDMETHODIMP CFilterWheelImpl::SetupDialog()
 {
     Device().Trace.Log("CFilterWheelImpl::SetupDialog()\n");
+    ui::CControlDlg(&Device(), nullptr).DoModal();
     return S_OK;
 }
 

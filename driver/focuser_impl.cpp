@@ -2,6 +2,7 @@
 
 #include "com_results.h"
 #include "controller_instance.h"
+#include "ui/win32/control_dlg.h"
 
 namespace quillmoor::driver {
 namespace {
@@ -154,10 +155,12 @@ STDMETHODIMP CFocuserImpl::Move(LONG Position)
     return ResultOf(Device().MoveFocuserTo(target));
 }
 
-// The control dialog arrives with the dialogs; until then this only traces.
+// The control dialog, modal on the caller's thread and owned by no window;
+// whatever the user does there, the call succeeds.
 STDMETHODIMP CFocuserImpl::SetupDialog()
 {
     Device().Trace.Log("CFocuserImpl::SetupDialog()\n");
+    ui::CControlDlg(&Device(), nullptr).DoModal();
     return S_OK;
 }
 

@@ -142,11 +142,39 @@ void DataExchange::Selection(int id, int32_t& index)
 
 // --- The dialog ------------------------------------------------------------
 
+// The modal dialogs running on this thread, the innermost last.
+static thread_local std::vector<Dialog*> runningDialogs;
+
 INT_PTR Dialog::DoModal()
 {
     VisualStylesScope styles;
-    return DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(templateId_), owner_, &Dialog::Procedure,
-                           reinterpret_cast<LPARAM>(this));
+    // The dialog manager's own loop gives no other way to see keys first.
+    const HHOOK filter = SetWindowsHookExW(WH_MSGFILTER, &Dialog::MessageFilter, nullptr, GetCurrentThreadId());
+    runningDialogs.push_back(this);
+    const INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(templateId_), owner_,
+                                           &Dialog::Procedure, reinterpret_cast<LPARAM>(this));
+    runningDialogs.pop_back();
+    if (filter) UnhookWindowsHookEx(filter);
+    return result;
+}
+
+LRESULT CALLBACK Dialog::MessageFilter(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == MSGF_DIALOGBOX) {
+        MSG& message = *reinterpret_cast<MSG*>(lParam);
+        for (auto dialog = runningDialogs.rbegin(); dialog != runningDialogs.rend(); ++dialog) {
+            const HWND window = (*dialog)->hwnd_;
+            if (!window || (message.hwnd != window && !IsChild(window, message.hwnd))) continue;
+            if ((*dialog)->PreTranslateMessage(message)) return 1;
+            break;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void Dialog::FocusItem(int id) const
+{
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
 }
 
 std::wstring Dialog::ItemText(int id) const

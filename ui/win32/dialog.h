@@ -98,6 +98,7 @@ public:
 
     HWND Window() const { return hwnd_; }
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+    void FocusItem(int id) const;  // and the dialog manager keeps it there
     std::wstring ItemText(int id) const;
     void SetItemText(int id, std::wstring_view text) const;
     void EnableItems(std::initializer_list<int> ids, bool on) const;
@@ -111,6 +112,9 @@ protected:
     virtual bool OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel() { EndDialog(hwnd_, IDCANCEL); }
+    // Sees each message for this dialog and its controls before the dialog
+    // manager does (Tab, Enter, Esc); true when it handled the message.
+    virtual bool PreTranslateMessage(MSG&) { return false; }
 
     // The message map: a handler for a control's command or notification
     // code, or for a window message. Notification handlers return the
@@ -121,6 +125,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK MessageFilter(int code, WPARAM wParam, LPARAM lParam);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     struct CommandRoute {
