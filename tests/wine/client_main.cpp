@@ -3,6 +3,8 @@
 //
 //   client SCENARIO [--log PATH] [--com-port N] [--focus-shift N] [--dll PATH]
 //                   [--duration SECONDS]   (stress: how long the threads run)
+//                   [--fresh-settings]     (the settings key removed first)
+//                   [--wire PATH]          (the board's wire record, for the dialogs)
 //
 // The options are written to the driver's settings key (32-bit registry
 // view) before the DLL is loaded, so the controller object starts with them.
@@ -13,6 +15,7 @@
 #include <cwchar>
 #include <string>
 
+#include "automation.h"
 #include "scenarios.h"
 
 namespace {
@@ -29,6 +32,13 @@ bool SetOption(const char* name, DWORD type, const void* data, DWORD size)
                     ERROR_SUCCESS;
     RegCloseKey(key);
     return ok;
+}
+
+bool RemoveSettings()
+{
+    const LSTATUS status = RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"Software\\ASCOM\\Focuser Drivers\\Quillmoor.Focuser",
+                                           KEY_WOW64_32KEY, 0);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 bool SetNumber(const char* name, const wchar_t* text)
@@ -48,10 +58,16 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring scenario = argv[1];
     const wchar_t* dllPath = L"";
     int stressSeconds = 60;
-    for (int i = 2; i + 1 < argc; i += 2) {
+    std::string wirePath;
+    for (int i = 2; i < argc; i += 2) {
         const std::wstring option = argv[i];
         bool ok = true;
-        if (option == L"--log") {
+        if (option == L"--fresh-settings") {
+            ok = RemoveSettings();
+            --i;  // takes no value
+        } else if (i + 1 >= argc) {
+            ok = false;
+        } else if (option == L"--log") {
             const std::string path = [&] {
                 char ansi[MAX_PATH * 2] = {};
                 WideCharToMultiByte(CP_ACP, 0, argv[i + 1], -1, ansi, sizeof ansi, nullptr, nullptr);
@@ -67,6 +83,8 @@ int wmain(int argc, wchar_t** argv)
             ok = stressSeconds > 0;
         } else if (option == L"--dll") {
             dllPath = argv[i + 1];
+        } else if (option == L"--wire") {
+            wirePath = wine_client::Narrow(argv[i + 1]);
         } else {
             ok = false;
         }
@@ -78,7 +96,10 @@ int wmain(int argc, wchar_t** argv)
 
     // Multithreaded apartment: the threading model "both" lets every thread of
     // it call the objects directly, which the Move-while-asked case needs.
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 2;
+    // The dialogs are shown from a single-threaded one, as a program with a
+    // user interface does.
+    const bool dialog = scenario.rfind(L"control", 0) == 0;
+    if (FAILED(CoInitializeEx(nullptr, dialog ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED))) return 2;
     int failures = -1;
     if (scenario == L"disconnected") failures = wine_client::DisconnectedMembers();
     else if (scenario == L"members") failures = wine_client::ConnectedMembers();
@@ -97,6 +118,8 @@ int wmain(int argc, wchar_t** argv)
     else if (scenario == L"flood") failures = wine_client::FloodingBoard();
     else if (scenario == L"busy") failures = wine_client::BusyAfterRefusals();
     else if (scenario == L"stress") failures = wine_client::Stress(stressSeconds);
+    else if (scenario == L"control-shared") failures = wine_client::ControlDialogShared(wirePath);
+    else if (scenario == L"control-alone") failures = wine_client::ControlDialogAlone(wirePath);
     CoUninitialize();
     if (failures < 0) {
         std::fprintf(stderr, "client: unknown scenario %ls\n", scenario.c_str());

@@ -39,7 +39,7 @@ build "$win_log" cmake --build build-win -j "$jobs" \
 
 echo "# simulator (build-wine-sim)"
 build "$sim_log" cmake -S . -B build-wine-sim -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOOR_SANITIZE=
-build "$sim_log" cmake --build build-wine-sim -j "$jobs" --target quillmoor-sim
+build "$sim_log" cmake --build build-wine-sim -j "$jobs" --target quillmoor-sim quillmoor
 
 passed=0 failed=0
 # suite LOG COMMAND...: runs one suite, showing its output, and adds up its last count line.
@@ -59,7 +59,8 @@ suite build-win/platform-suite.log tests/platform/run-wine.sh \
   --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win
 echo "# the DLL under Wine"
 suite build-win/dll-suite.log tests/wine/run.sh --dll build-win/driver/Quillmoor.DLL \
-  --clients build-win/tests/wine --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win "$@"
+  --clients build-win/tests/wine --sim build-wine-sim/sim/quillmoor-sim --cli build-wine-sim/tools/quillmoor \
+  --build-dir build-win "$@"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -8,7 +8,8 @@
 #
 #   tests/wine/run.sh --dll build-win/driver/Quillmoor.DLL \
 #                     --clients build-win/tests/wine \
-#                     --sim build/sim/quillmoor-sim --build-dir build-win
+#                     --sim build/sim/quillmoor-sim --cli build/tools/quillmoor \
+#                     --build-dir build-win
 #
 # --dialogs-only runs just the dialogs, for work on them.
 #
@@ -20,19 +21,20 @@
 # Prints "N passed, N failed" last and exits non-zero when anything failed.
 set -u
 
-usage() { echo "usage: $0 --dll PATH --clients DIR --sim PATH --build-dir DIR [--dialogs-only]" >&2; exit 2; }
-dll= clients= sim= build_dir= dialogs_only=
+usage() { echo "usage: $0 --dll PATH --clients DIR --sim PATH --cli PATH --build-dir DIR [--dialogs-only]" >&2; exit 2; }
+dll= clients= sim= cli= build_dir= dialogs_only=
 while [ $# -gt 0 ]; do
   case "$1" in
     --dll) dll=$2; shift 2 ;;
     --clients) clients=$2; shift 2 ;;
     --sim) sim=$2; shift 2 ;;
+    --cli) cli=$2; shift 2 ;;
     --build-dir) build_dir=$2; shift 2 ;;
     --dialogs-only) dialogs_only=1; shift ;;
     *) usage ;;
   esac
 done
-[ -f "$dll" ] && [ -x "$sim" ] && [ -d "$clients" ] && [ -n "$build_dir" ] || usage
+[ -f "$dll" ] && [ -x "$sim" ] && [ -x "$cli" ] && [ -d "$clients" ] && [ -n "$build_dir" ] || usage
 for tool in wine wineserver; do
   command -v $tool >/dev/null || { echo "$tool not found" >&2; echo "0 passed, 1 failed"; exit 1; }
 done

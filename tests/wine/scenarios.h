@@ -2,6 +2,8 @@
 // own (one load of the DLL) and returns the number of failed checks.
 #pragma once
 
+#include <string>
+
 namespace wine_client {
 
 int DisconnectedMembers();
@@ -24,5 +26,9 @@ int SpoiledReplies();
 int FloodingBoard();
 int BusyAfterRefusals();
 int Stress(int seconds);
+// The control dialog through SetupDialog, driven from a second thread; the
+// wire record is read from wirePath (tests/wine/dialogs/suite.sh).
+int ControlDialogShared(const std::string& wirePath);
+int ControlDialogAlone(const std::string& wirePath);
 
 }  // namespace wine_client

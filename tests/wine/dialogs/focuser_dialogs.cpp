@@ -111,7 +111,7 @@ void MicrostepsAndFocuserSettings(Context& context)
     context.wire.Mark();
     {
         quillmoor::ui::CFocuserSetupDlg dialog(&device, nullptr);
-        const auto outcome = Drive(dialog, kFocuserCaption, [&](HWND window) {
+        const auto outcome = Drive([&] { return dialog.DoModal(); }, kFocuserCaption, [&](HWND window) {
             const HWND steps = GetDlgItem(window, 3036);
             report.That(SendMessageW(steps, CB_GETCOUNT, 0, 0) == 5 && ComboEntry(steps, 0) == L"1/1" &&
                             ComboEntry(steps, 4) == L"1/16",
@@ -139,7 +139,7 @@ void MicrostepsAndFocuserSettings(Context& context)
     context.wire.Mark();
     {
         quillmoor::ui::CFocuserSetupDlg dialog(&device, nullptr);
-        const auto outcome = Drive(dialog, kFocuserCaption, [&](HWND window) {
+        const auto outcome = Drive([&] { return dialog.DoModal(); }, kFocuserCaption, [&](HWND window) {
             SendMessageW(GetDlgItem(window, 3036), CB_SETCURSEL, 4, 0);
             Type(window, 3039, L"70000");
             Type(window, 3017, L"40000");
@@ -157,7 +157,7 @@ void MicrostepsAndFocuserSettings(Context& context)
     // Shown again, then the microsteps table from its button.
     {
         quillmoor::ui::CFocuserSetupDlg dialog(&device, nullptr);
-        const auto outcome = Drive(dialog, kFocuserCaption, [&](HWND window) {
+        const auto outcome = Drive([&] { return dialog.DoModal(); }, kFocuserCaption, [&](HWND window) {
             report.That(SendMessageW(GetDlgItem(window, 3036), CB_GETCURSEL, 0, 0) == 4 &&
                             Text(window, 3037) == L"255",
                         "reopened: 1/16 selected, idle power 255");

@@ -1,16 +1,18 @@
-// What the dialog tests share: the report, the simulated board's wire record
-// and the driver's registry key.
+// What the dialog tests share: the report and the driver's registry key.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
+#include "board_wire.h"
 #include "device/fw_device.h"
 
 namespace dialog_tests {
+
+using wine_client::Hex;
+using wine_client::Occurrences;
 
 // One "ok"/"FAIL" line per check.
 class Report {
@@ -22,30 +24,12 @@ private:
     int failures_ = 0;
 };
 
-// Everything the PC has sent the board, as hex with a blank after each byte
-// ("46 57 "); the harness writes the record out first.
-class BoardWire {
-public:
-    explicit BoardWire(std::string recordPath) : path_(std::move(recordPath)) {}
-    std::string Sent() const;
-    // What was sent since the last Mark.
-    void Mark() { mark_ = Sent().size(); }
-    std::string SentSinceMark() const { return Sent().substr(mark_); }
-
-private:
-    std::string path_;
-    size_t mark_ = 0;
-};
-
-std::string Hex(std::string_view bytes);
-size_t Occurrences(const std::string& text, const std::string& part);
-
 // A number of the driver's settings key (32-bit view), or -1 when absent.
 int64_t RegistryNumber(const char* name);
 
 struct Context {
     quillmoor::CFWDevice& device;
-    BoardWire& wire;
+    wine_client::BoardWire& wire;
     Report& report;
 };
 

@@ -30,7 +30,7 @@ int wmain(int argc, wchar_t** argv)
     quillmoor::CFWDevice device(quillmoor::CFWDevice::Startup{.startTemperatureTimer = false});
     device.Options.ComPort = comPort;
     dialog_tests::Report report;
-    dialog_tests::BoardWire boardWire(wire);
+    wine_client::BoardWire boardWire(wire);
     dialog_tests::Context context{device, boardWire, report};
 
     const uint32_t key = quillmoor::NextClientKey();

@@ -41,7 +41,7 @@ void WheelSettings(Context& context)
     context.wire.Mark();
     {
         quillmoor::ui::CWheelSetupDlg dialog(&device, nullptr);
-        const auto outcome = Drive(dialog, kCaption, [&](HWND window) {
+        const auto outcome = Drive([&] { return dialog.DoModal(); }, kCaption, [&](HWND window) {
             report.That(Checked(window, 3008) == BST_UNCHECKED, "step mode 2 shows half steps off");
             report.That(SendMessageW(GetDlgItem(window, 3012), CB_GETCURSEL, 0, 0) == CB_ERR &&
                             SendMessageW(GetDlgItem(window, 3012), CB_GETCOUNT, 0, 0) == 4,
@@ -70,7 +70,7 @@ void WheelSettings(Context& context)
     context.wire.Mark();
     {
         quillmoor::ui::CWheelSetupDlg dialog(&device, nullptr);
-        const auto outcome = Drive(dialog, kCaption, [&](HWND window) {
+        const auto outcome = Drive([&] { return dialog.DoModal(); }, kCaption, [&](HWND window) {
             Click(window, 3008);
             SendMessageW(GetDlgItem(window, 3012), CB_SETCURSEL, 2, 0);
             report.That(SelectedEntry(GetDlgItem(window, 3012)) == kPowerOutputTwo, "entry 2 reads as written");

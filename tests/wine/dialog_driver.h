@@ -9,7 +9,6 @@
 #include <functional>
 #include <string>
 
-#include "ui/win32/dialog.h"
 
 namespace dialog_tests {
 
@@ -23,7 +22,9 @@ struct DriveOutcome {
 // "shown, result 2" and the like, for a failure's detail.
 std::string Describe(const DriveOutcome& outcome);
 
-DriveOutcome Drive(quillmoor::ui::Dialog& dialog, const std::wstring& caption,
+// `runDialog` runs the modal loop on this thread (DoModal, or a member that
+// shows a dialog) and returns its result.
+DriveOutcome Drive(const std::function<INT_PTR()>& runDialog, const std::wstring& caption,
                    const std::function<void(HWND)>& script, DWORD deadlineMs = 30000);
 
 // The visible dialog of the thread with this caption, waited for.
@@ -37,12 +38,17 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 
 std::wstring Text(HWND dialog, int id);
 void Type(HWND dialog, int id, const std::wstring& text);  // replaces the text; EN_CHANGE follows
+void SetText(HWND dialog, int id, const std::wstring& text);  // WM_SETTEXT, for any control
 void Click(HWND dialog, int id);                            // returns once handled
 void PostClick(HWND dialog, int id);                        // for buttons that open a modal window
 bool Enabled(HWND dialog, int id);
 int Checked(HWND dialog, int id);
 void Focus(HWND dialog, int id);
 void PostKey(HWND dialog, int id, WORD virtualKey);
+// Holds Ctrl down (or lets it go) as the dialog's thread sees the keyboard.
+void HoldControl(HWND dialog, bool down);
+// A click (or a double click) of the left button at a point of the window.
+void ClickAt(HWND window, POINT point, bool doubleClick = false);
 std::wstring MessageText(HWND box);  // the text of a message box
 // Dismisses the message box that the dialog raised; true when it said `expected`.
 bool DismissComplaint(HWND dialog, const std::wstring& expected);

@@ -49,7 +49,7 @@ std::string Describe(const DriveOutcome& outcome)
            (outcome.result == -1 ? ", error " + std::to_string(outcome.error) : "");
 }
 
-DriveOutcome Drive(quillmoor::ui::Dialog& dialog, const std::wstring& caption,
+DriveOutcome Drive(const std::function<INT_PTR()>& runDialog, const std::wstring& caption,
                    const std::function<void(HWND)>& script, DWORD deadlineMs)
 {
     DriveOutcome outcome;
@@ -71,7 +71,7 @@ DriveOutcome Drive(quillmoor::ui::Dialog& dialog, const std::wstring& caption,
             Sleep(50);
         }
     });
-    outcome.result = dialog.DoModal();
+    outcome.result = runDialog();
     outcome.error = GetLastError();
     ended = true;
     watchdog.join();
@@ -132,6 +132,11 @@ void Type(HWND dialog, int id, const std::wstring& text)
     SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+void SetText(HWND dialog, int id, const std::wstring& text)
+{
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void PostClick(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
@@ -151,6 +156,29 @@ void PostKey(HWND dialog, int id, WORD virtualKey)
     const HWND target = GetDlgItem(dialog, id);
     PostMessageW(target, WM_KEYDOWN, virtualKey, 1);
     PostMessageW(target, WM_KEYUP, virtualKey, 1 | (1u << 30) | (1u << 31));
+}
+
+void HoldControl(HWND dialog, bool down)
+{
+    // Posted keys do not change the key state; a thread that shares the
+    // dialog thread's input can set it.
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+}
+
+void ClickAt(HWND window, POINT point, bool doubleClick)
+{
+    const LPARAM at = MAKELPARAM(point.x, point.y);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(window, WM_LBUTTONUP, 0, at);
+    if (!doubleClick) return;
+    PostMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(window, WM_LBUTTONUP, 0, at);
 }
 
 std::wstring MessageText(HWND box) { return Text(box, 0xFFFF); }
