@@ -280,9 +280,11 @@ bool CFWDevice::SetAutoCompSensor(int32_t sensor)
 
 bool CFWDevice::ReadMicrostepInfo(int32_t& increment, int32_t& microstepsPerStep)
 {
-    increment = Config.MicrostepIncrement;
-    microstepsPerStep = 2;
     return Framed(PurgeFirst::Yes, [&](SerialPort& port) {
+        // Presets for a board that does not answer; an exchange that cannot
+        // start (port closed, link busy) leaves the caller's values alone.
+        increment = Config.MicrostepIncrement;
+        microstepsPerStep = 2;
         const uint8_t selector = 0x00;
         uint8_t reply[2] = {};
         if (SendCommandData(port, "FWubStep", &selector, 1, reply, 2) != 2) return false;

@@ -106,6 +106,13 @@ TEST_F(CommandTest, MicrostepInfoKeepsItsPresetsWithoutAnAnswer)
     EXPECT_FALSE(device.ReadMicrostepInfo(increment, perStep));
     EXPECT_EQ(increment, device.Config.MicrostepIncrement);
     EXPECT_EQ(perStep, 2);
+
+    // A busy link refuses before the exchange: the caller's values stay.
+    ASSERT_TRUE(device.TryClaimBusy());
+    increment = perStep = 0;
+    EXPECT_FALSE(device.ReadMicrostepInfo(increment, perStep));
+    EXPECT_EQ(perStep, 0);
+    device.ReleaseBusy();
 }
 
 TEST_F(CommandTest, MicrostepTableRoundTrip)
