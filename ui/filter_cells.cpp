@@ -10,13 +10,6 @@ namespace {
 
 constexpr int kEditorInset = 5;
 
-// Rectangles come from the list, but any int must still give an int back.
-int ToInt(int64_t value)
-{
-    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
-                                                std::numeric_limits<int>::max()));
-}
-
 // Windows' rule: the left and top edges are inside, the right and bottom ones outside.
 bool Holds(const Rect& rect, Point point)
 {
@@ -28,7 +21,7 @@ bool Holds(const Rect& rect, Point point)
 int WideColumnWidth(int clientWidth)
 {
     // Never negative: the list takes -1 and -2 as "size to fit" requests.
-    return std::max(0, ToInt((int64_t{clientWidth} - kNumberColumnWidth) / 3));
+    return std::max(0, ToPixel((int64_t{clientWidth} - kNumberColumnWidth) / 3));
 }
 
 std::string FocusShiftText(int32_t focuserPos)
@@ -57,14 +50,14 @@ std::optional<CellHit> HitCell(Point point, const std::vector<RowCells>& rows)
 
 Rect CellEditorRect(Rect cell)
 {
-    return {ToInt(int64_t{cell.left} + kEditorInset), cell.top, ToInt(int64_t{cell.right} - kEditorInset),
+    return {ToPixel(int64_t{cell.left} + kEditorInset), cell.top, ToPixel(int64_t{cell.right} - kEditorInset),
             cell.bottom};
 }
 
 Rect CellSpinRect(Rect editor)
 {
     const int64_t height = int64_t{editor.bottom} - editor.top;
-    return {ToInt(editor.right - height), editor.top, editor.right, editor.bottom};
+    return {ToPixel(editor.right - height), editor.top, editor.right, editor.bottom};
 }
 
 }  // namespace quillmoor::ui

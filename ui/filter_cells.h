@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/microsteps_table.h"  // Point, Rect
+#include "ui/geometry.h"
 
 namespace quillmoor::ui {
 

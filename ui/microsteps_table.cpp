@@ -141,14 +141,6 @@ void InvertTable(uint8_t* table, int n)
 
 namespace {
 
-// Pixel arithmetic runs in 64 bits so that no client rectangle can overflow
-// it; the results are brought back into int range.
-int ToPixel(int64_t value)
-{
-    return static_cast<int>(
-        std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
 struct Box {
     int64_t left, top, right, bottom;
     Rect Shrunk() const

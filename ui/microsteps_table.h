@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/geometry.h"
+
 namespace quillmoor::ui {
 
 inline constexpr int kMicrostepCapacity = 128;
@@ -41,16 +43,6 @@ void InvertTable(uint8_t* table, int n);
 inline bool TableIsInverted(const uint8_t* table) { return table[0] > 128; }
 
 // --- The two graphs below the table field, in client pixels -------------
-struct Point {
-    int x = 0;
-    int y = 0;
-    bool operator==(const Point&) const = default;
-};
-struct Rect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    bool operator==(const Rect&) const = default;
-};
-
 struct MicrostepGraphs {
     Rect wave;    // white area of the waveform, above the square
     Rect square;  // white area of the phase figure, at the bottom
