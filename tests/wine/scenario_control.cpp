@@ -5,10 +5,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "board_wire.h"
+#include "calls.h"
 #include "checks.h"
 #include "dialog_driver.h"
 #include "scenarios.h"
@@ -22,7 +24,7 @@ constexpr wchar_t kCaption[] = L"Zelk Filter Wheel & Focuser Control Dialog";
 constexpr int kPosition = 3001, kPositionSpin = 3002, kTarget = 3003, kGo = 3004, kFilterList = 3018;
 constexpr int kMinStep = 3026, kMinStepSpin = 3027, kTemperature0 = 3028, kAuto0 = 3032;
 constexpr int kSave = 3036, kLoad = 3037, kConnect = 3043, kDisconnect = 3044, kDirection = 3050;
-constexpr int kCellEdit = 4567;
+constexpr int kCellEdit = 4567, kCellSpin = 4568;
 constexpr int kFileName = 1148;  // the file dialogs' name box
 constexpr char kSavedPath[] = "C:\\control-saved.fws";
 constexpr char kTruncatedPath[] = "C:\\control-truncated.fws";
@@ -50,9 +52,9 @@ POINT CellCentre(HWND list, int row, int column)
 }
 
 // Clicks the upper (up) or lower (down) arrow of an up-down control.
-void ClickArrow(HWND dialog, int id, bool up)
+void ClickArrow(HWND parent, int id, bool up)
 {
-    const HWND spin = GetDlgItem(dialog, id);
+    const HWND spin = GetDlgItem(parent, id);
     RECT client;
     GetClientRect(spin, &client);
     ClickAt(spin, {client.right / 2, up ? client.bottom / 4 : client.bottom * 3 / 4});
@@ -153,6 +155,11 @@ int ControlDialogShared(const std::string& wirePath)
         check.That(WaitUntil([&] { return CellText(list, 1, 3) == L"none"; }), "\"none\" shows as none");
         check.That(LastWrittenBlock(wire).substr(0x2C * 3, 6) == "20 4E ", "\"none\" stores 20000 as the focus shift",
                    LastWrittenBlock(wire));
+        SetText(list, kCellEdit, L"999");
+        ClickArrow(list, kCellSpin, true);
+        ClickAt(list, CellCentre(list, 3, 3));
+        check.That(WaitUntil([&] { return CellText(list, 2, 2) == L"1000"; }),
+                   "the cell arrows write plain numbers: 999 up is 1000", Narrow(CellText(list, 2, 2)));
 
         wire.Mark();
         ClickAt(list, CellCentre(list, 3, 1), true);
@@ -204,6 +211,33 @@ int ControlDialogAlone(const std::string& wirePath)
     check.That(outcome.shown && !outcome.timedOut && outcome.result == S_OK, "SetupDialog shows the dialog and returns S_OK",
                Describe(outcome));
     return check.Failures();
+}
+
+// Not a test: the control dialog for the main job, connected through the
+// focuser object. Prints how long the first temperatures took to show; with
+// `interactive` the dialog stays up until the user closes it.
+int ControlDialogDemo(bool interactive)
+{
+    Driver focuser = Driver::Create(L"Quillmoor.Focuser");
+    if (!focuser || focuser.Put(L"Link", Bool(true)).Result() != S_OK) {
+        std::printf("the focuser object did not connect\n");
+        return 1;
+    }
+    constexpr DWORD kADay = 24 * 3600 * 1000;
+    bool shown = false;
+    const double called = NowMs();
+    const DriveOutcome outcome = Drive([&] { return focuser.Call(L"SetupDialog").Result(); }, kCaption, [&](HWND dialog) {
+        shown = WaitUntil([&] { return !Text(dialog, kTemperature0).empty(); });
+        if (!shown) return;
+        std::printf("control dialog: first temperatures shown %.0f ms after SetupDialog was called\n", NowMs() - called);
+        std::fflush(stdout);
+        Screenshot(dialog, "control-dialog");
+        if (interactive) std::printf("the control dialog is open: close it to end the demo\n");
+        else PostClick(dialog, IDCANCEL);
+        std::fflush(stdout);
+    }, interactive ? kADay : 30000);
+    focuser.Put(L"Link", Bool(false));
+    return shown && !outcome.timedOut ? 0 : 1;
 }
 
 }  // namespace wine_client

@@ -123,6 +123,10 @@ void CControlDlg::OnDisconnect()
     Device->DisconnectMulti(ClientKey);
     if (!Connected()) FilterList.DeleteAll();
     UpdateData(false);
+    // The button that had the focus may be disabled now: the keys (Enter
+    // connects) need a control that takes them.
+    const HWND focus = GetFocus();
+    if (!focus || !IsWindowEnabled(focus)) FocusItem(kPort);
 }
 
 void CControlDlg::OnCancel()
@@ -234,7 +238,9 @@ bool CControlDlg::PreTranslateMessage(MSG& message)
         return true;  // Enter never presses a default button
     }
     const bool positionFocused = GetFocus() == Item(kPosition);
-    if (!positionFocused && GetKeyState(VK_CONTROL) >= 0) return false;
+    // AltGr arrives as Ctrl+Alt and types characters on many layouts.
+    const bool controlHeld = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
+    if (!positionFocused && !controlHeld) return false;
     const auto filter = FilterForKey(static_cast<unsigned>(message.wParam), static_cast<int>(Device->Filters.Size()),
                                      Device->CurrentFilter);
     if (!filter) return false;

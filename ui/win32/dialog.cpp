@@ -149,7 +149,10 @@ INT_PTR Dialog::DoModal()
 {
     VisualStylesScope styles;
     // The dialog manager's own loop gives no other way to see keys first.
-    const HHOOK filter = SetWindowsHookExW(WH_MSGFILTER, &Dialog::MessageFilter, nullptr, GetCurrentThreadId());
+    // One filter serves the outermost dialog and every one nested in it.
+    const HHOOK filter = runningDialogs.empty()
+                             ? SetWindowsHookExW(WH_MSGFILTER, &Dialog::MessageFilter, nullptr, GetCurrentThreadId())
+                             : nullptr;
     runningDialogs.push_back(this);
     const INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(templateId_), owner_,
                                            &Dialog::Procedure, reinterpret_cast<LPARAM>(this));

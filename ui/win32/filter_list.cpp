@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <utility>
+
 #include "ui/filter_cells.h"
 #include "ui/win32/control_dlg.h"
 #include "ui/win32/control_ids.h"
@@ -75,7 +77,7 @@ bool CControlDlg::BeginCellEdit(POINT point)
     CellEdit = CreateWindowExW(WS_EX_STATICEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE, editor.left, editor.top,
                                editor.right - editor.left, editor.bottom - editor.top, FilterList.hwnd,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCellEdit)), module, nullptr);
-    CellSpin = CreateWindowExW(0, UPDOWN_CLASSW, L"", WS_CHILD | WS_VISIBLE | UDS_ARROWKEYS | UDS_ALIGNRIGHT | UDS_SETBUDDYINT,
+    CellSpin = CreateWindowExW(0, UPDOWN_CLASSW, L"", WS_CHILD | WS_VISIBLE | UDS_ARROWKEYS | UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_NOTHOUSANDS,
                                spin.left, spin.top, spin.right - spin.left, spin.bottom - spin.top, FilterList.hwnd,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCellSpin)), module, nullptr);
     SendMessageW(CellSpin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(CellEdit), 0);
@@ -89,12 +91,13 @@ bool CControlDlg::BeginCellEdit(POINT point)
 void CControlDlg::CommitCellEdit()
 {
     if (!CellEdit) return;
-    DestroyWindow(CellSpin);
-    CellSpin = nullptr;
+    // The members are cleared first: destroying the focused editor sends
+    // focus notifications, and nothing may find it half closed.
+    const HWND edit = std::exchange(CellEdit, nullptr);
+    DestroyWindow(std::exchange(CellSpin, nullptr));
     wchar_t text[64] = {};
-    GetWindowTextW(CellEdit, text, 64);
-    DestroyWindow(CellEdit);
-    CellEdit = nullptr;
+    GetWindowTextW(edit, text, 64);
+    DestroyWindow(edit);
 
     const int32_t value = CellValue(Narrow(text), EditColumn);
     bool changed = false;
