@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # The main job: cross-builds Quillmoor.DLL and a late-binding Windows client,
 # builds the board simulator, makes a private Wine prefix, registers the DLL,
-# puts the simulated board behind COM2, runs a short session of the focuser
-# and the filter wheel through the drivers' ProgIDs, and prints the trace log
-# the driver wrote.
+# puts the simulated board behind COM2 (paced at 9600 baud, so the times are
+# those a user sees), runs a short session of the focuser and the filter
+# wheel through the drivers' ProgIDs, prints the trace log the driver wrote,
+# and ends by opening the control dialog (SetupDialog) on a virtual screen
+# and saving a screenshot of it.
+#
+#   tools/demo.sh                 everything above; the dialog closes itself
+#   tools/demo.sh --interactive   the dialog opens on $DISPLAY and stays up
+#                                 for a person to drive the simulated board
 #
 # Everything lands in build-win/ (the Windows programs) and build-demo/ (the
 # simulator and the Wine prefix). Run from anywhere; needs apt-get as root or
@@ -13,6 +19,15 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 started=$(date +%s)
 trap 'echo "demo.sh: failed at line $LINENO" >&2' ERR
+
+interactive=""
+case "${1:-}" in
+  "") ;;
+  --interactive)
+    [ -n "${DISPLAY:-}" ] || { echo "demo.sh: --interactive needs a display (DISPLAY is not set)" >&2; exit 2; }
+    interactive=$DISPLAY ;;
+  *) echo "usage: tools/demo.sh [--interactive]" >&2; exit 2 ;;
+esac
 
 step() { printf '== %s\n' "$*"; }
 # quietly LOG COMMAND...: runs the command with its output in LOG, shown only
@@ -51,8 +66,12 @@ unset DISPLAY
 drive_c=$WINEPREFIX/drive_c
 
 sim_pid=""
+screen_pid=""
 cleanup() {
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  local pid
+  for pid in "$sim_pid" "$screen_pid"; do
+    if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  done
   # Only the server of this prefix: WINEPREFIX is ours.
   wineserver -k >/dev/null 2>&1 || true
 }
@@ -75,8 +94,8 @@ cp "$client" "$drive_c/quillmoor-client.exe"
 step 'regsvr32 C:\Quillmoor\Quillmoor.DLL'
 quietly "$work/out/regsvr32.log" wine regsvr32 /s 'C:\Quillmoor\Quillmoor.DLL'
 
-step "the simulated board behind COM2, nothing on COM1"
-"$sim" --time-scale 0.2 --notices --link "$work/ports/com2" \
+step "the simulated board behind COM2 at 9600 baud, nothing on COM1"
+"$sim" --pace --time-scale 0.2 --notices --link "$work/ports/com2" \
   </dev/null >"$work/out/sim.out" 2>"$work/out/sim.err" &
 sim_pid=$!
 for _ in $(seq 100); do [ -L "$work/ports/com2" ] && [ -s "$work/out/sim.out" ] && break; sleep 0.05; done
@@ -98,6 +117,33 @@ else
   echo "(no trace file was written)"
   status=1
 fi
+
+step "the control dialog (SetupDialog of the focuser)"
+. "$top/tests/wine/screen.sh"
+start_wine_screen "$work/out/xvfb.log" "$interactive"
+shot_folder=$top/build-demo/screenshots
+mkdir -p "$shot_folder"
+scenario=control-demo
+[ -z "$interactive" ] || scenario=control-demo-interactive
+# The client asks for its screenshot with a "step shot-..." line and goes on
+# once the file C:\steps\<step> exists.
+rm -rf "$drive_c/steps"
+mkdir -p "$drive_c/steps"
+wine 'C:\quillmoor-client.exe' "$scenario" >"$work/out/dialog.txt" 2>"$work/out/dialog.err" &
+client_pid=$!
+served=0
+while kill -0 "$client_pid" 2>/dev/null; do
+  mapfile -t steps < <(tr -d '\r' <"$work/out/dialog.txt" | sed -n 's/^step //p')
+  while [ "$served" -lt "${#steps[@]}" ]; do
+    shot_step "${steps[$served]}" "$shot_folder"
+    : >"$drive_c/steps/${steps[$served]}"
+    served=$((served + 1))
+  done
+  sleep 0.05
+done
+wait "$client_pid" || status=1
+tr -d '\r' <"$work/out/dialog.txt" | grep -v '^step '
+[ -s "$shot_folder/control-dialog.png" ] && echo "screenshot: $shot_folder/control-dialog.png"
 
 echo "== took $(( $(date +%s) - started )) s"
 if [ "$status" -ne 0 ]; then

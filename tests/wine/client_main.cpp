@@ -120,6 +120,8 @@ int wmain(int argc, wchar_t** argv)
     else if (scenario == L"stress") failures = wine_client::Stress(stressSeconds);
     else if (scenario == L"control-shared") failures = wine_client::ControlDialogShared(wirePath);
     else if (scenario == L"control-alone") failures = wine_client::ControlDialogAlone(wirePath);
+    else if (scenario == L"control-demo") failures = wine_client::ControlDialogDemo(false);
+    else if (scenario == L"control-demo-interactive") failures = wine_client::ControlDialogDemo(true);
     CoUninitialize();
     if (failures < 0) {
         std::fprintf(stderr, "client: unknown scenario %ls\n", scenario.c_str());

@@ -30,5 +30,7 @@ int Stress(int seconds);
 // wire record is read from wirePath (tests/wine/dialogs/suite.sh).
 int ControlDialogShared(const std::string& wirePath);
 int ControlDialogAlone(const std::string& wirePath);
+// Not a test: the control dialog of the main job (tools/demo.sh).
+int ControlDialogDemo(bool interactive);
 
 }  // namespace wine_client

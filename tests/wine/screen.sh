@@ -1,22 +1,29 @@
-# start_wine_screen LOG: an Xvfb of its own for the prefix at $WINEPREFIX,
-# with Wine's own fonts in the prefix (so dialogs are laid out with the fonts
-# Windows has, not the host's) and window frames drawn by Wine (there is no
-# window manager). The Wine server restarts so that every program from now
-# on sees the display. Sets DISPLAY and screen_pid; the caller stops
-# screen_pid. Sourced.
+# start_wine_screen LOG [DISPLAY]: an Xvfb of its own for the prefix at
+# $WINEPREFIX (or the display given, for a person to use), with Wine's own
+# fonts in the prefix (so dialogs are laid out with the fonts Windows has, not
+# the host's) and window frames drawn by Wine (Xvfb has no window manager).
+# The Wine server restarts so that every program from now on sees the
+# display. Sets DISPLAY and screen_pid (empty for a given display); the
+# caller stops screen_pid. Sourced.
 start_wine_screen() {
-  local display=$(( 50 + $$ % 400 )) i
-  while [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$1" 2>&1 &
-  screen_pid=$!
-  for i in $(seq 200); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
-  [ -e "/tmp/.X11-unix/X$display" ] || { echo "Xvfb :$display did not start" >&2; return 1; }
+  local display=${2:-} i
+  screen_pid=""
+  if [ -z "$display" ]; then
+    i=$(( 50 + $$ % 400 ))
+    while [ -e "/tmp/.X11-unix/X$i" ]; do i=$((i + 1)); done
+    display=":$i"
+    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$1" 2>&1 &
+    screen_pid=$!
+    for i in $(seq 200); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.05; done
+    [ -e "/tmp/.X11-unix/X${display#:}" ] || { echo "Xvfb $display did not start" >&2; return 1; }
+  fi
   wineserver -k >/dev/null 2>&1
   wineserver -w
-  export DISPLAY=":$display"
+  export DISPLAY=$display
   wineserver -p >/dev/null 2>&1
   cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  [ -z "$screen_pid" ] ||
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 }
 
 # screen_shot FILE X Y W H: that rectangle of the screen as a PNG.

@@ -10,7 +10,7 @@ rm -f "$shots"/*.png
 
 . "$here/screen.sh"
 start_wine_screen "$work/out/xvfb.log" || fail "the virtual screen did not start"
-sim_pids+=("$screen_pid")  # stopped by its PID with the boards
+[ -n "$screen_pid" ] && sim_pids+=("$screen_pid")  # stopped by its PID with the boards
 
 # dialog_step STEP: what the test program asks for.
 dialog_step() {
