@@ -61,12 +61,19 @@ std::string Join(const std::string& folder, const std::string& name)
 
 }  // namespace
 
-std::string TemperatureLogFolder()
+std::vector<std::string> TemperatureLogFolders()
 {
 #ifdef _WIN32
-    return "C:\\";
+    // C:\ first, where users have always read their logs; a standard user may
+    // not create files there, so the per-user folder comes next.
+    std::vector<std::string> folders{"C:\\"};
+    const char* local = std::getenv("LOCALAPPDATA");
+    if (local != nullptr && local[0] != '\0') folders.push_back(std::string(local) + "\\Quillmoor");
+    return folders;
 #else
-    return platform::UserDataFolder();
+    std::string folder = platform::UserDataFolder();
+    if (folder.empty()) return {};
+    return {folder};
 #endif
 }
 
@@ -78,7 +85,7 @@ std::string TemperatureLogFileName(const platform::LocalDateTime& date)
 }
 
 void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& now,
-                            const std::string& folder)
+                            const std::vector<std::string>& folders)
 {
     if (!device.PortIsOpen() || !device.FocuserPresent) return;
     ConfigCopy config;
@@ -87,10 +94,13 @@ void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& no
     std::memcpy(config.filterNames, device.Config.FilterNames, sizeof config.filterNames);
     device.ReleaseBusy();
 
-    if (folder.empty()) return;
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
-    std::FILE* file = std::fopen(Join(folder, TemperatureLogFileName(now)).c_str(), "ab");
+    std::FILE* file = nullptr;
+    for (const std::string& folder : folders) {
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+        file = std::fopen(Join(folder, TemperatureLogFileName(now)).c_str(), "ab");
+        if (file != nullptr) break;
+    }
     if (file == nullptr) return;
     // Binary mode with the line end written out, so that the position is the
     // file's true length: empty means a new day's file that needs its header.
@@ -105,7 +115,7 @@ void TempLogTimerProc()
 {
     CFWDevice* device = g_pFWDevice.load(std::memory_order_acquire);
     if (device == nullptr) return;
-    WriteTemperatureLogRow(*device, platform::LocalNow(), TemperatureLogFolder());
+    WriteTemperatureLogRow(*device, platform::LocalNow(), TemperatureLogFolders());
 }
 
 }  // namespace quillmoor

@@ -1,12 +1,14 @@
 // The daily temperature log: every five seconds, while a board with a
 // focuser is connected, one CSV row with the time, each sensor's reading,
 // the focuser position and the current filter's name. One file per local
-// day, "term_log_<year>-<mm>-<dd>.csv", in C:\ on Windows and in
+// day, "term_log_<year>-<mm>-<dd>.csv", in C:\ on Windows (or, where the
+// user may not create it there, in %LOCALAPPDATA%\Quillmoor) and in
 // $XDG_DATA_HOME/quillmoor (or ~/.local/share/quillmoor) elsewhere.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 
@@ -20,13 +22,14 @@ inline constexpr std::string_view kTemperatureLogLineEnd = "\r\n";
 inline constexpr std::string_view kTemperatureLogLineEnd = "\n";
 #endif
 
-// Empty when there is no place for the log (no home folder).
-std::string TemperatureLogFolder();
+// The folders to try, in order; empty when there is no place for the log.
+std::vector<std::string> TemperatureLogFolders();
 std::string TemperatureLogFileName(const platform::LocalDateTime& date);
 
-// One tick of the log for device, at time now, into folder. Skipped while the
-// port is closed, without a focuser, or while another exchange holds Busy.
+// One tick of the log for device, at time now, into the first of folders
+// where the day's file opens. Skipped while the port is closed, without a
+// focuser, or while another exchange holds Busy.
 void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& now,
-                            const std::string& folder);
+                            const std::vector<std::string>& folders);
 
 }  // namespace quillmoor

@@ -71,7 +71,7 @@ TEST_F(StressTest, EightThreadsAndTheTemperatureLog)
     std::thread logger([&] {
         const std::string folder = (Scratch().Path() / "templog").string();
         while (!workersDone) {
-            WriteTemperatureLogRow(device, platform::LocalNow(), folder);
+            WriteTemperatureLogRow(device, platform::LocalNow(), {folder});
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });

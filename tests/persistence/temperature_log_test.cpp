@@ -60,7 +60,7 @@ protected:
         const std::vector<uint8_t> bytes = ReadFileBytes(LogFile(date));
         return {bytes.begin(), bytes.end()};
     }
-    void Tick(const LocalDateTime& now) { WriteTemperatureLogRow(Device(), now, LogFolder()); }
+    void Tick(const LocalDateTime& now) { WriteTemperatureLogRow(Device(), now, {LogFolder()}); }
 };
 
 TEST_F(TemperatureLogTest, FileNameCarriesTheLocalDate)
@@ -91,6 +91,17 @@ TEST_F(TemperatureLogTest, MidnightStartsANewFileWithItsOwnHeader)
     Tick(afterMidnight);
     EXPECT_EQ(LogText(beforeMidnight), Lines({"Time,T0,T1,Focus,Filter", "23:59:58,-3.25,-3.50,1200,Red"}));
     EXPECT_EQ(LogText(afterMidnight), Lines({"Time,T0,T1,Focus,Filter", "00:00:03,-3.25,-3.50,1200,Red"}));
+}
+
+TEST_F(TemperatureLogTest, AFolderThatCannotTakeTheFileGivesWayToTheNext)
+{
+    Connected(EveningBoard());
+    // A folder with the day's file name stands where the file would go.
+    const std::filesystem::path blocked = Scratch().Path() / "blocked";
+    std::filesystem::create_directories(blocked / TemperatureLogFileName(kEvening));
+    WriteTemperatureLogRow(Device(), kEvening, {blocked.string(), LogFolder()});
+    EXPECT_EQ(LogText(kEvening), Lines({"Time,T0,T1,Focus,Filter", "21:05:00,-3.25,-3.50,1200,Red"}));
+    EXPECT_TRUE(std::filesystem::is_empty(blocked / TemperatureLogFileName(kEvening)));
 }
 
 TEST_F(TemperatureLogTest, FileWithContentGetsNoSecondHeader)
