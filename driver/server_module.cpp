@@ -7,9 +7,11 @@
 
 #include "class_factory.h"
 #include "class_registration.h"
+#include "controller_instance.h"
 #include "filter_wheel_impl.h"
 #include "focuser_impl.h"
 #include "quillmoor.h"
+#include "platform/timer.h"
 #include "type_library.h"
 
 namespace quillmoor::driver {
@@ -80,7 +82,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 
 STDAPI DllCanUnloadNow()
 {
-    return lockCount == 0 ? S_OK : S_FALSE;
+    if (lockCount != 0) return S_FALSE;
+    // The temperature-log timer can only be killed on the thread that loaded
+    // the DLL: unloaded from another thread, its next tick would call into
+    // freed code. So the DLL stays until that thread frees it or ends.
+    if (quillmoor::platform::TimerFiresOnAnotherLiveThread(quillmoor::g_FWDevice.TimerId)) return S_FALSE;
+    return S_OK;
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)

@@ -19,4 +19,10 @@ TimerId StartTimer(unsigned periodMs, TimerId requestedId, TimerProc proc);
 // will start.
 void StopTimer(TimerId id);
 
+// Whether the timer fires on a thread other than the caller's that is still
+// running. Such a timer can only be stopped from its own thread, so the code
+// of its procedure must stay loaded until that thread stops it or ends.
+// Always false where timers run on threads of their own.
+bool TimerFiresOnAnotherLiveThread(TimerId id);
+
 }  // namespace quillmoor::platform

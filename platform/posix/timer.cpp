@@ -67,4 +67,7 @@ void StopTimer(TimerId id)
     if (timer->thread.joinable()) timer->thread.join();
 }
 
+// The timer's own thread is joined by StopTimer, from any thread.
+bool TimerFiresOnAnotherLiveThread(TimerId) { return false; }
+
 }  // namespace quillmoor::platform

@@ -12,25 +12,31 @@ namespace {
 
 // Without a window the system chooses the identifier, so the procedure to
 // call is looked up by the identifier it hands to the TIMERPROC.
-std::mutex& ProcsMutex()
+std::mutex& TimersMutex()
 {
     static std::mutex mutex;
     return mutex;
 }
 
-std::map<UINT_PTR, TimerProc>& Procs()
+struct Timer {
+    TimerProc proc;
+    DWORD threadId;  // the thread whose message loop fires it
+    HANDLE thread;   // held to tell whether that thread still runs
+};
+
+std::map<UINT_PTR, Timer>& Timers()
 {
-    static std::map<UINT_PTR, TimerProc> procs;
-    return procs;
+    static std::map<UINT_PTR, Timer> timers;
+    return timers;
 }
 
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD)
 {
     TimerProc proc = nullptr;
     {
-        std::lock_guard lock(ProcsMutex());
-        auto found = Procs().find(id);
-        if (found != Procs().end()) proc = found->second;
+        std::lock_guard lock(TimersMutex());
+        auto found = Timers().find(id);
+        if (found != Timers().end()) proc = found->second.proc;
     }
     if (proc) proc();
 }
@@ -41,9 +47,12 @@ TimerId StartTimer(unsigned periodMs, TimerId requestedId, TimerProc proc)
 {
     // The lock is held across SetTimer so that a tick can never find the
     // identifier before it has been entered.
-    std::lock_guard lock(ProcsMutex());
+    std::lock_guard lock(TimersMutex());
     const UINT_PTR id = SetTimer(nullptr, requestedId, periodMs, OnTimer);
-    if (id != 0) Procs()[id] = proc;
+    if (id == 0) return 0;
+    HANDLE thread = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
+    Timers()[id] = {proc, GetCurrentThreadId(), thread};
     return id;
 }
 
@@ -53,8 +62,19 @@ void StopTimer(TimerId id)
 {
     if (id == 0) return;
     KillTimer(nullptr, id);
-    std::lock_guard lock(ProcsMutex());
-    Procs().erase(id);
+    std::lock_guard lock(TimersMutex());
+    auto found = Timers().find(id);
+    if (found == Timers().end()) return;
+    if (found->second.thread) CloseHandle(found->second.thread);
+    Timers().erase(found);
+}
+
+bool TimerFiresOnAnotherLiveThread(TimerId id)
+{
+    std::lock_guard lock(TimersMutex());
+    auto found = Timers().find(id);
+    if (found == Timers().end() || found->second.threadId == GetCurrentThreadId()) return false;
+    return found->second.thread && WaitForSingleObject(found->second.thread, 0) == WAIT_TIMEOUT;
 }
 
 }  // namespace quillmoor::platform

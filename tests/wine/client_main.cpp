@@ -107,6 +107,7 @@ int wmain(int argc, wchar_t** argv)
     else if (scenario == L"threads") failures = wine_client::MoveWhileAsked();
     else if (scenario == L"server") failures = wine_client::ServerRules(dllPath);
     else if (scenario == L"timer") failures = wine_client::TimerAndUnload();
+    else if (scenario == L"unload-thread") failures = wine_client::UnloadOnAnotherThread();
     else if (scenario == L"auto") failures = wine_client::AutoSearch();
     else if (scenario == L"bench") failures = wine_client::ExchangeBenchmark();
     else if (scenario == L"bench-auto") failures = wine_client::AutoConnectBenchmark();

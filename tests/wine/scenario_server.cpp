@@ -2,6 +2,10 @@
 // interfaces; and the DLL's life on its loading thread (timer, unload).
 #include <windows.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+
 #include "calls.h"
 #include "checks.h"
 #include "scenarios.h"
@@ -196,6 +200,62 @@ int TimerAndUnload()
     check.That(status == ERROR_SUCCESS && minMotorStep == 1,
                "the unload saved the options (MinMotorStep is 1)",
                "status " + std::to_string(status) + " value " + std::to_string(minMotorStep));
+    return check.Failures();
+}
+
+namespace {
+
+LONG accessViolations = 0;
+
+LONG CALLBACK CountAccessViolations(EXCEPTION_POINTERS* exception)
+{
+    if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION)
+        InterlockedIncrement(&accessViolations);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+bool DllLoaded() { return GetModuleHandleW(L"Quillmoor.DLL") != nullptr; }
+
+}  // namespace
+
+// The temperature-log timer fires on the thread that loaded the DLL. Another
+// thread's CoFreeUnusedLibraries must not unload the DLL under it; once that
+// thread has ended, or on that thread itself, the unload goes ahead. A
+// vectored handler sees any access violation before Wine swallows it.
+int UnloadOnAnotherThread()
+{
+    Checks check("unload-thread");
+    PVOID handler = AddVectoredExceptionHandler(1, CountAccessViolations);
+    std::atomic<int> stage{0};  // 1: loaded and released, 2: the other thread has tried
+    std::thread loader([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        Driver::Create(L"Quillmoor.Focuser").Reset();
+        stage = 1;
+        while (stage == 1) PumpMessagesFor(20);
+        PumpMessagesFor(6000);  // the timer's period is 5 s: one tick at least
+        CoUninitialize();
+    });
+    while (stage == 0) Sleep(10);
+    CoFreeUnusedLibrariesEx(0, 0);
+    check.That(DllLoaded(), "another thread's CoFreeUnusedLibraries leaves the DLL while the timer's thread runs");
+    stage = 2;
+    loader.join();
+    check.That(accessViolations == 0, "the timer ticked without an access violation",
+               std::to_string(accessViolations) + " access violations");
+    CoFreeUnusedLibrariesEx(0, 0);
+    check.That(!DllLoaded(), "once the timer's thread has ended, the DLL unloads");
+
+    // On the timer's own thread the unload goes ahead at once.
+    std::thread own([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        Driver::Create(L"Quillmoor.Focuser").Reset();
+        check.That(DllLoaded(), "a new object loads the DLL again");
+        CoFreeUnusedLibrariesEx(0, 0);
+        check.That(!DllLoaded(), "the timer's own thread unloads it");
+        CoUninitialize();
+    });
+    own.join();
+    RemoveVectoredExceptionHandler(handler);
     return check.Failures();
 }
 

@@ -12,6 +12,7 @@ int SharedLink();
 int MoveWhileAsked();
 int ServerRules(const wchar_t* dllPath);
 int TimerAndUnload();
+int UnloadOnAnotherThread();
 int AutoSearch();
 // Not tests: late-bound timings printed for tests/wine/bench.sh.
 int ExchangeBenchmark();

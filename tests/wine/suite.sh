@@ -210,6 +210,24 @@ same "timer: the unload saved every option" "\
 \"TermometerName2\"=sz:\"\"
 \"TermometerName3\"=sz:\"\"" "$(regtool dump "$options_key")"
 
+# --- The day's log where C:\ cannot take it --------------------------------
+# A standard user may not create files in C:\; a folder in the file's place
+# stops even root. The log then goes to the per-user folder.
+today=$(date +%Y-%m-%d)
+rm -f "$drive_c"/term_log_*.csv
+mkdir "$drive_c/term_log_$today.csv"
+rm -rf "$drive_c"/users/*/AppData/Local/Quillmoor
+start_board fallback 3 --time-scale 0
+client fallback timer --com-port 3
+stop_board fallback
+rmdir "$drive_c/term_log_$today.csv"
+peruser=("$drive_c"/users/*/AppData/Local/Quillmoor/term_log_"$today".csv)
+check "timer: with C:\\ closed to it, the day's log is written to %LOCALAPPDATA%\\Quillmoor" \
+  test -f "${peruser[0]}" -a "$(tr -d '\r' <"${peruser[0]}" 2>/dev/null | head -1)" == "Time,T0,T1,Focus,Filter"
+
+# --- Unloading from a thread other than the timer's -------------------------
+client unload-thread unload-thread
+
 # --- Unregistration ------------------------------------------------------
 # A subkey that registration did not write keeps its parent.
 regtool mkkey 'HKCR\Quillmoor.Focuser\AddedByAnotherProgram'
