@@ -4,8 +4,10 @@
 set -euo pipefail
 
 native=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
-windows=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 libwine-dev wine64 wine
-         xvfb imagemagick fonts-wine)
+# Both bitnesses of the DLL are built; only the 64-bit one runs under Wine
+# here (this machine cannot start 32-bit programs, so there is no wine32).
+windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64
+         binutils-mingw-w64-i686 libwine-dev wine64 wine xvfb imagemagick fonts-wine)
 
 case "${1:-all}" in
   native) wanted=("${native[@]}") ;;

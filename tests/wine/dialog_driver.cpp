@@ -9,19 +9,19 @@
 namespace dialog_tests {
 namespace {
 
+BOOL CALLBACK AddVisibleDialog(HWND window, LPARAM list)
+{
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (IsWindowVisible(window) && std::wstring(className) == L"#32770")
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> VisibleDialogs(DWORD thread)
 {
     std::vector<HWND> found;
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM list) -> BOOL {
-            wchar_t className[16] = {};
-            GetClassNameW(window, className, 16);
-            if (IsWindowVisible(window) && std::wstring(className) == L"#32770")
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(thread, AddVisibleDialog, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
