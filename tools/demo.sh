@@ -92,7 +92,7 @@ mkdir -p "$drive_c/Quillmoor"
 cp "$dll" "$drive_c/Quillmoor/Quillmoor.DLL"
 cp "$client" "$drive_c/quillmoor-client.exe"
 step 'regsvr32 C:\Quillmoor\Quillmoor.DLL'
-quietly "$work/out/regsvr32.log" wine regsvr32 /s 'C:\Quillmoor\Quillmoor.DLL'
+quietly "$work/out/regsvr32.log" "$wine64" regsvr32 /s 'C:\Quillmoor\Quillmoor.DLL'
 
 step "the simulated board behind COM2 at 9600 baud, nothing on COM1"
 "$sim" --pace --time-scale 0.2 --notices --link "$work/ports/com2" \

@@ -106,7 +106,7 @@ wineserver -f -p >/dev/null 2>&1 &
 server_pid=$!
 cp "$dll" "$drive_c/Quillmoor.DLL"
 cp "$clients/quillmoor-wine-client.exe" "$drive_c/"
-wine regsvr32 /s 'C:\Quillmoor.DLL' >/dev/null 2>&1 || { echo "regsvr32 failed" >&2; exit 1; }
+"$wine64" regsvr32 /s 'C:\Quillmoor.DLL' >/dev/null 2>&1 || { echo "regsvr32 failed" >&2; exit 1; }
 
 # bench_client NAME SCENARIO [options]: the client with its output in out/NAME.
 bench_client() {

@@ -11,7 +11,7 @@ faults_start=$SECONDS
 # scenario must not inherit, say, the sensor another one left behind).
 : "${options_key:=HKLM32\Software\ASCOM\Focuser Drivers\Quillmoor.Focuser}"
 fresh_options() { regtool delete "$options_key" >/dev/null; }
-wine regsvr32 /s "$win_dll" >/dev/null 2>&1
+"$wine64" regsvr32 /s "$win_dll" >/dev/null 2>&1
 check "faults: regsvr32 registers the DLL again" test $? -eq 0
 
 # The controller's own lines (moves, skips, joins and leaves) of a trace file.
@@ -192,6 +192,6 @@ if check "stress: the timer wrote a temperature log" test -f "${templogs[0]}"; t
             "$work/out/stress-templog.csv")" -eq 0
 fi
 
-wine regsvr32 /u /s "$win_dll" >/dev/null 2>&1
+"$wine64" regsvr32 /u /s "$win_dll" >/dev/null 2>&1
 check "faults: regsvr32 /u unregisters the DLL again" test $? -eq 0
 echo "# faults and load took $((SECONDS - faults_start)) s"

@@ -1,3 +1,10 @@
+# Wine's own programs (wineboot, regedit, reg, regsvr32) come in both
+# bitnesses, and Debian's `wine` starts the 32-bit ones whenever wine32 is
+# installed. $wine64 starts the 64-bit ones, which see the registry and load
+# the DLL as the 64-bit build needs; the 64-bit loader is not on PATH.
+wine64=wine
+[ -x /usr/lib/wine/wine64 ] && wine64=/usr/lib/wine/wine64
+
 # make_wine_prefix [REG_TEXT]: a fresh Wine prefix at $WINEPREFIX whose
 # COM1..COM16 lead to links in $work/ports (a link that leads nowhere is a
 # port that does not exist), with the crash dialog off so that a crashing
@@ -9,14 +16,14 @@ make_wine_prefix() {
   local n
   mkdir -p "$WINEPREFIX"  # the server needs its prefix to exist
   wineserver -p >/dev/null 2>&1 || true
-  wine wineboot -i >"$work/out/wineboot.log" 2>&1
+  "$wine64" wineboot -i >"$work/out/wineboot.log" 2>&1
   {
     printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
     for n in $(seq 1 16); do printf '"COM%d"="%s"\n' "$n" "$work/ports/com$n"; done
     printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
     if [ -n "${1:-}" ]; then printf '\n%s' "$1"; fi
   } >"$work/out/setup.reg"
-  wine regedit /S "$(winepath -w "$work/out/setup.reg" 2>/dev/null)" >"$work/out/regedit.log" 2>&1
+  "$wine64" regedit /S "$(winepath -w "$work/out/setup.reg" 2>/dev/null)" >"$work/out/regedit.log" 2>&1
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w
   return 0

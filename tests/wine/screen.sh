@@ -23,7 +23,7 @@ start_wine_screen() {
   wineserver -p >/dev/null 2>&1
   cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
   [ -z "$screen_pid" ] ||
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 }
 
 # screen_shot FILE X Y W H: that rectangle of the screen as a PNG.

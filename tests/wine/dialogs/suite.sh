@@ -31,7 +31,7 @@ check "the wheel settings' OK leaves the link to its clients with one skip line"
 # The control dialog through SetupDialog of each object: once while the
 # focuser object holds the link, once alone. The settings start fresh, so
 # that the saved file can be compared with the command-line client's.
-wine regsvr32 /s "$win_dll" >/dev/null 2>&1
+"$wine64" regsvr32 /s "$win_dll" >/dev/null 2>&1
 control_step() {
   case "$1" in
     record-*) board_ok control record ;;
