@@ -47,6 +47,13 @@ bool CFWDevice::OpenPort(int portNumber)
     if (PortIsOpen()) return true;
     SerialPortPtr port = OpenSerialPort(platform::SerialDeviceName(portNumber), kLinkBaudRate);
     if (!port) return false;
+    return AdoptPort(std::move(port));
+}
+
+bool CFWDevice::AdoptPort(SerialPortPtr port)
+{
+    if (!port) return false;
+    if (PortIsOpen()) return true;
 
     // The port is published with Busy already held, so no other thread gets
     // an exchange in before the board has been identified.

@@ -50,6 +50,8 @@ public:
 
     bool Connect();
     bool OpenPort(int portNumber);
+    // OpenPort for a port that something else opened and configured.
+    bool AdoptPort(SerialPortPtr port);
     void Disconnect();
     bool InitAfterConnect();
 

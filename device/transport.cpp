@@ -8,7 +8,11 @@ namespace quillmoor {
 
 SerialPortPtr OpenSerialPort(const std::string& deviceName, uint32_t baudRate)
 {
-    std::unique_ptr<platform::SerialPort> port = platform::OpenSerialDevice(deviceName);
+    return ConfigureSerialPort(platform::OpenSerialDevice(deviceName), baudRate);
+}
+
+SerialPortPtr ConfigureSerialPort(std::unique_ptr<platform::SerialPort> port, uint32_t baudRate)
+{
     if (!port) return nullptr;
     if (!port->SetQueueSizes(kDriverQueueBytes, kDriverQueueBytes)) return nullptr;
     // The board has no use for anything the settings or the timeouts might

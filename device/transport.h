@@ -21,6 +21,8 @@ inline constexpr platform::SerialTimeouts kLinkTimeouts{100, 100, 100, 100, 100}
 // Opens and configures the port; null when it cannot be opened or its
 // queues cannot be set.
 SerialPortPtr OpenSerialPort(const std::string& deviceName, uint32_t baudRate);
+// Sets up a port opened elsewhere the way OpenSerialPort sets up its own.
+SerialPortPtr ConfigureSerialPort(std::unique_ptr<platform::SerialPort> port, uint32_t baudRate);
 
 // One read call for n bytes: the count that arrived (0 after a timeout or an
 // error). portFailed, when given, tells an error of the device from a timeout,

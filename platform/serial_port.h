@@ -62,6 +62,13 @@ public:
 // holds it; opening never waits.
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName);
 
+#ifndef _WIN32
+// POSIX only: a port on a copy of a descriptor opened elsewhere (a host's own
+// serial connection, say); the copy is closed with the port, the original is not.
+// Null when the descriptor cannot be copied.
+std::unique_ptr<SerialPort> AdoptSerialDevice(int fd);
+#endif
+
 // The name under which port number n ("COMn") is opened on this system.
 std::string SerialDeviceName(int portNumber);
 

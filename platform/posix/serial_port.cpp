@@ -153,6 +153,19 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName)
     return std::make_unique<PosixSerialPort>(fd);
 }
 
+std::unique_ptr<SerialPort> AdoptSerialDevice(int fd)
+{
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return nullptr;
+    // Reads wait on poll, so the descriptor must not block in read itself.
+    const int flags = ::fcntl(copy, F_GETFL);
+    if (flags < 0 || ::fcntl(copy, F_SETFL, flags | O_NONBLOCK) != 0) {
+        ::close(copy);
+        return nullptr;
+    }
+    return std::make_unique<PosixSerialPort>(copy);
+}
+
 std::string SerialDeviceName(int portNumber)
 {
     return SerialPortFolder() + "/com" + std::to_string(portNumber);
