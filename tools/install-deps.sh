@@ -3,7 +3,7 @@
 # machine lacks. Usage: tools/install-deps.sh [native|windows|all]
 set -euo pipefail
 
-native=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
+native=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev indi-bin libindi-dev)
 # Both bitnesses of the DLL are built; only the 64-bit one runs under Wine
 # here (this machine cannot start 32-bit programs, so there is no wine32).
 windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64

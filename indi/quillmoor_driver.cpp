@@ -1,0 +1,404 @@
+#include "indi/quillmoor_driver.h"
+
+#include <libindi/connectionplugins/connectionserial.h>
+#include <libindi/indilogger.h>
+
+#include <cstring>
+
+#include "device/transport.h"
+
+namespace quillmoor::indi {
+namespace {
+
+constexpr const char* kFilterGroup = "Filter Wheel";
+constexpr int kBoardPositionCeiling = 32767;  // positions travel as 16-bit signed words
+
+std::string SlotName(const FilterSlot& slot)
+{
+    return std::string(slot.Name, strnlen(slot.Name, kFilterNameBytes));
+}
+
+}  // namespace
+
+QuillmoorDriver::QuillmoorDriver() : INDI::FilterInterface(this)
+{
+    setVersion(1, 0);
+    setSupportedConnections(CONNECTION_SERIAL);
+    FI::SetCapability(FOCUSER_CAN_ABS_MOVE | FOCUSER_CAN_REL_MOVE | FOCUSER_CAN_SYNC);
+}
+
+QuillmoorDriver::~QuillmoorDriver()
+{
+    if (jobCallbackId_ >= 0) IERmCallback(jobCallbackId_);
+    DeleteBoardTables();
+}
+
+bool QuillmoorDriver::initProperties()
+{
+    INDI::Focuser::initProperties();
+    INDI::FilterInterface::initProperties(kFilterGroup);
+    serialConnection->setDefaultBaudRate(Connection::Serial::B_9600);
+
+    FocusMaxPosN[0].max = kBoardPositionCeiling;
+    FocusMaxPosN[0].value = device_.Options.AscomMaxFocusPos;
+    FocusAbsPosN[0].max = FocusMaxPosN[0].value;
+
+    IUFillNumber(&TemperatureN[0], "TEMPERATURE", "Celsius", "%6.2f", -100, 100, 0, 0);
+    IUFillNumberVector(&TemperatureNP, TemperatureN, 1, getDeviceName(), "FOCUS_TEMPERATURE", "Temperature",
+                       MAIN_CONTROL_TAB, IP_RO, 0, IPS_IDLE);
+    IUFillSwitch(&CompensationS[0], "INDI_ENABLED", "On", ISS_OFF);
+    IUFillSwitch(&CompensationS[1], "INDI_DISABLED", "Off", ISS_ON);
+    IUFillSwitchVector(&CompensationSP, CompensationS, 2, getDeviceName(), "FOCUS_TEMPERATURE_COMPENSATION",
+                       "Temp. comp.", MAIN_CONTROL_TAB, IP_RW, ISR_1OFMANY, 0, IPS_IDLE);
+    IUFillNumber(&SensorN[0], "SENSOR_INDEX", "Sensor", "%.f", 0, kMaxFilters - 1, 1,
+                 device_.Options.AscomPreferredTermometer);
+    IUFillNumberVector(&SensorNP, SensorN, 1, getDeviceName(), "TEMPERATURE_SENSOR", "Preferred sensor",
+                       OPTIONS_TAB, IP_RW, 0, IPS_IDLE);
+
+    setDriverInterface(FOCUSER_INTERFACE | FILTER_INTERFACE);
+    addDebugControl();
+    return true;
+}
+
+void QuillmoorDriver::ISGetProperties(const char* dev)
+{
+    INDI::Focuser::ISGetProperties(dev);
+    defineProperty(&SensorNP);
+    loadConfig(true, SensorNP.name);
+}
+
+bool QuillmoorDriver::updateProperties()
+{
+    INDI::Focuser::updateProperties();
+    if (isConnected()) {
+        if (jobCallbackId_ < 0) jobCallbackId_ = IEAddCallback(job_.WakeFd(), OnJobFinished, this);
+        FilterSlotN[0].min = 1;
+        FilterSlotN[0].max = std::max<int>(1, static_cast<int>(device_.Filters.Size()));
+        FilterSlotN[0].value = QueryFilter();
+        defineProperty(&TemperatureNP);
+        defineProperty(&CompensationSP);
+        defineProperty(&FilterSlotNP);
+        DefineBoardTables();
+        if (timerId_ < 0) timerId_ = SetTimer(getCurrentPollingPeriod());
+    } else {
+        deleteProperty(TemperatureNP.name);
+        deleteProperty(CompensationSP.name);
+        deleteProperty(FilterSlotNP.name);
+        DeleteBoardTables();
+        if (timerId_ >= 0) RemoveTimer(timerId_);
+        timerId_ = -1;
+    }
+    return true;
+}
+
+// The plugin has opened the path the user chose at 9600 baud; the controller
+// object takes a copy of that descriptor, so every exchange still goes
+// through it and the plugin stays the one that opens and closes the device.
+bool QuillmoorDriver::Handshake()
+{
+    SerialPortPtr port = ConfigureSerialPort(platform::AdoptSerialDevice(PortFD), kLinkBaudRate);
+    if (!device_.AdoptPort(port)) {
+        LOGF_ERROR("No board answers on %s.", serialConnection->port());
+        return false;
+    }
+    int32_t position = 0;
+    if (device_.FocuserPresent && device_.GetFocuserPosition(position)) FocusAbsPosN[0].value = position;
+    float degrees = 0;
+    if (device_.FocuserPresent && device_.ReadTemperature(device_.PreferredSensor(), degrees)) {
+        TemperatureN[0].value = degrees;
+        TemperatureNP.s = IPS_OK;
+    }
+    int32_t sensor = -1;
+    if (device_.FocuserPresent && device_.GetAutoCompSensor(sensor)) {
+        CompensationS[0].s = sensor >= 0 ? ISS_ON : ISS_OFF;
+        CompensationS[1].s = sensor >= 0 ? ISS_OFF : ISS_ON;
+        CompensationSP.s = IPS_OK;
+    }
+    LOGF_INFO("Board found: focuser %s, wheel %s with %d filters.", device_.FocuserPresent ? "present" : "absent",
+              device_.WheelPresent ? "present" : "absent", static_cast<int>(device_.Filters.Size()));
+    return true;
+}
+
+bool QuillmoorDriver::Disconnect()
+{
+    // A running move holds its own reference to the port; it ends by itself
+    // (or at once when the port has gone), and only then may the link close.
+    if (RefuseWhileBusy("Disconnecting")) return false;
+    device_.Disconnect();
+    return INDI::Focuser::Disconnect();
+}
+
+bool QuillmoorDriver::RefuseWhileBusy(const char* what)
+{
+    if (!job_.Running()) return false;
+    LOGF_ERROR("%s refused: the link is busy with a move.", what);
+    return true;
+}
+
+void QuillmoorDriver::OnJobFinished(int, void* self)
+{
+    static_cast<QuillmoorDriver*>(self)->job_.CollectFinished();
+}
+
+// --- Focuser ---------------------------------------------------------------
+
+IPState QuillmoorDriver::MoveAbsFocuser(uint32_t targetTicks)
+{
+    if (RefuseWhileBusy("Move")) return IPS_ALERT;
+    if (targetTicks > FocusMaxPosN[0].value) {
+        LOGF_ERROR("Position %u is beyond the maximum %.f.", targetTicks, FocusMaxPosN[0].value);
+        return IPS_ALERT;
+    }
+    const auto target = static_cast<int32_t>(targetTicks);
+    const bool started = job_.Start([this, target] { return device_.MoveFocuserTo(target); },
+                                    [this, target](bool moved) {
+                                        FocusAbsPosN[0].value = device_.FocuserPosition;
+                                        FocusAbsPosNP.s = moved ? IPS_OK : IPS_ALERT;
+                                        if (FocusRelPosNP.s == IPS_BUSY) {
+                                            FocusRelPosNP.s = FocusAbsPosNP.s;
+                                            IDSetNumber(&FocusRelPosNP, nullptr);
+                                        }
+                                        if (moved) IDSetNumber(&FocusAbsPosNP, nullptr);
+                                        else IDSetNumber(&FocusAbsPosNP, "Move to %d failed.", target);
+                                    });
+    return started ? IPS_BUSY : IPS_ALERT;
+}
+
+IPState QuillmoorDriver::MoveRelFocuser(FocusDirection dir, uint32_t ticks)
+{
+    const double from = FocusAbsPosN[0].value;
+    const double target = dir == FOCUS_INWARD ? from - ticks : from + ticks;
+    if (target < 0 || target > FocusMaxPosN[0].value) {
+        LOGF_ERROR("A move by %u would leave the range 0..%.f.", ticks, FocusMaxPosN[0].value);
+        return IPS_ALERT;
+    }
+    const IPState state = MoveAbsFocuser(static_cast<uint32_t>(target));
+    if (state == IPS_BUSY) {
+        FocusAbsPosNP.s = IPS_BUSY;
+        IDSetNumber(&FocusAbsPosNP, nullptr);
+    }
+    return state;
+}
+
+bool QuillmoorDriver::SyncFocuser(uint32_t ticks)
+{
+    if (RefuseWhileBusy("Sync")) return false;
+    return device_.SetFocuserPosition(static_cast<int32_t>(ticks));
+}
+
+bool QuillmoorDriver::SetFocuserMaxPosition(uint32_t ticks)
+{
+    if (ticks > kBoardPositionCeiling) return false;
+    device_.Options.AscomMaxFocusPos = static_cast<int32_t>(ticks);
+    return INDI::Focuser::SetFocuserMaxPosition(ticks);
+}
+
+void QuillmoorDriver::SetCompensation(bool on)
+{
+    if (RefuseWhileBusy("Temperature compensation")) {
+        CompensationSP.s = IPS_ALERT;
+        IDSetSwitch(&CompensationSP, nullptr);
+        return;
+    }
+    const bool done = device_.SetAutoCompSensor(on ? device_.PreferredSensor() : -1);
+    if (done) {
+        CompensationS[0].s = on ? ISS_ON : ISS_OFF;
+        CompensationS[1].s = on ? ISS_OFF : ISS_ON;
+    }
+    CompensationSP.s = done ? IPS_OK : IPS_ALERT;
+    if (done) IDSetSwitch(&CompensationSP, nullptr);
+    else IDSetSwitch(&CompensationSP, "The board refused temperature compensation %s.", on ? "on" : "off");
+}
+
+// --- Filter wheel ----------------------------------------------------------
+
+int QuillmoorDriver::QueryFilter()
+{
+    return device_.CurrentFilter + 1;  // INDI counts slots from 1; unknown (-1) shows as 0
+}
+
+bool QuillmoorDriver::SelectFilter(int position)
+{
+    if (RefuseWhileBusy("Filter change")) return false;
+    const int32_t target = position - 1;
+    return job_.Start([this, target] { return device_.GotoFilter(target); },
+                      [this, position](bool turned) {
+                          if (turned) {
+                              SelectFilterDone(position);
+                              return;
+                          }
+                          FilterSlotN[0].value = QueryFilter();
+                          FilterSlotNP.s = IPS_ALERT;
+                          IDSetNumber(&FilterSlotNP, "Change to filter %d failed.", position);
+                      });
+}
+
+void QuillmoorDriver::DefineBoardTables()
+{
+    DeleteBoardTables();
+    const std::vector<FilterSlot> slots = device_.Filters.Snapshot();
+    NameT.resize(slots.size());
+    OffsetN.resize(slots.size());
+    for (size_t i = 0; i < slots.size(); ++i) {
+        const std::string element = "FILTER_SLOT_NAME_" + std::to_string(i + 1);
+        const std::string label = "Filter #" + std::to_string(i + 1);
+        IUFillText(&NameT[i], element.c_str(), label.c_str(), SlotName(slots[i]).c_str());
+        const std::string offset = "OFFSET_" + std::to_string(i + 1);
+        IUFillNumber(&OffsetN[i], offset.c_str(), label.c_str(), "%.f", -32768, 32767, 1, slots[i].FocuserPos);
+    }
+    if (slots.empty()) return;
+    IUFillTextVector(&NameTP, NameT.data(), static_cast<int>(NameT.size()), getDeviceName(), "FILTER_NAME",
+                     "Filter", kFilterGroup, IP_RW, 0, IPS_IDLE);
+    IUFillNumberVector(&OffsetNP, OffsetN.data(), static_cast<int>(OffsetN.size()), getDeviceName(),
+                       "FILTER_FOCUS_OFFSETS", "Focus offsets", kFilterGroup, IP_RO, 0, IPS_IDLE);
+    defineProperty(&NameTP);
+    defineProperty(&OffsetNP);
+}
+
+void QuillmoorDriver::DeleteBoardTables()
+{
+    if (NameT.empty()) return;
+    if (isConnected() || NameTP.name[0]) {
+        deleteProperty(NameTP.name);
+        deleteProperty(OffsetNP.name);
+    }
+    for (IText& text : NameT) std::free(text.text);
+    NameT.clear();
+    OffsetN.clear();
+    NameTP = {};
+    OffsetNP = {};
+}
+
+// Writes the names that changed, all in one job: the board answers each
+// FWWRITENAME on its own, and several of them in a row are too long for the
+// event loop.
+void QuillmoorDriver::RenameFilters(char* texts[], char* names[], int n)
+{
+    if (RefuseWhileBusy("Renaming filters")) {
+        NameTP.s = IPS_ALERT;
+        IDSetText(&NameTP, nullptr);
+        return;
+    }
+    std::vector<std::pair<int32_t, std::string>> renames;
+    for (int i = 0; i < n; ++i) {
+        IText* text = IUFindText(&NameTP, names[i]);
+        if (!text || !texts[i]) continue;
+        const auto index = static_cast<int32_t>(text - NameT.data());
+        if (std::strncmp(text->text, texts[i], kFilterNameBytes) != 0) renames.emplace_back(index, texts[i]);
+    }
+    NameTP.s = IPS_BUSY;
+    IDSetText(&NameTP, nullptr);
+    job_.Start(
+        [this, renames] {
+            bool all = true;
+            for (const auto& [index, name] : renames) all = device_.WriteFilterName(index, name.c_str()) && all;
+            return all;
+        },
+        [this](bool written) {
+            // The table shows what the board holds now, renamed or not.
+            const std::vector<FilterSlot> slots = device_.Filters.Snapshot();
+            for (size_t i = 0; i < slots.size() && i < NameT.size(); ++i)
+                IUSaveText(&NameT[i], SlotName(slots[i]).c_str());
+            NameTP.s = written ? IPS_OK : IPS_ALERT;
+            if (written) IDSetText(&NameTP, nullptr);
+            else IDSetText(&NameTP, "The board did not take every new name.");
+        });
+}
+
+// --- Polling ---------------------------------------------------------------
+
+// One short exchange per tick, position and temperature in turn; a tick
+// during a move leaves the link to the move.
+void QuillmoorDriver::TimerHit()
+{
+    if (!isConnected()) {
+        timerId_ = -1;
+        return;
+    }
+    if (!job_.Running()) PollOnce();
+    timerId_ = SetTimer(getCurrentPollingPeriod());
+}
+
+void QuillmoorDriver::PollOnce()
+{
+    pollTemperatureNext_ = !pollTemperatureNext_;
+    if (!device_.FocuserPresent) return;
+    if (pollTemperatureNext_) {
+        float degrees = 0;
+        const bool read = device_.ReadTemperature(device_.PreferredSensor(), degrees);
+        if (read) TemperatureN[0].value = degrees;
+        const IPState state = read ? IPS_OK : IPS_ALERT;
+        if (read || TemperatureNP.s != state) {
+            TemperatureNP.s = state;
+            IDSetNumber(&TemperatureNP, nullptr);
+        }
+        return;
+    }
+    int32_t position = 0;
+    if (!device_.GetFocuserPosition(position)) return;
+    if (position != FocusAbsPosN[0].value) {
+        FocusAbsPosN[0].value = position;
+        IDSetNumber(&FocusAbsPosNP, nullptr);
+    }
+}
+
+// --- Requests from clients -------------------------------------------------
+
+bool QuillmoorDriver::ISNewNumber(const char* dev, const char* name, double values[], char* names[], int n)
+{
+    if (dev && std::strcmp(dev, getDeviceName()) == 0) {
+        if (std::strcmp(name, FilterSlotNP.name) == 0) return INDI::FilterInterface::processNumber(dev, name, values, names, n);
+        if (std::strcmp(name, SensorNP.name) == 0 && n >= 1) {
+            const double sensor = values[0];
+            const int fitted = isConnected() ? device_.Config.SensorCount : kMaxFilters;
+            if (!(sensor >= 0 && sensor < fitted)) {
+                SensorNP.s = IPS_ALERT;
+                IDSetNumber(&SensorNP, "The board has no sensor %g.", sensor);
+                return false;
+            }
+            SensorN[0].value = static_cast<int>(sensor);
+            std::atomic_ref(device_.Options.AscomPreferredTermometer).store(static_cast<int32_t>(sensor));
+            SensorNP.s = IPS_OK;
+            IDSetNumber(&SensorNP, nullptr);
+            return true;
+        }
+    }
+    return INDI::Focuser::ISNewNumber(dev, name, values, names, n);
+}
+
+bool QuillmoorDriver::ISNewSwitch(const char* dev, const char* name, ISState* states, char* names[], int n)
+{
+    if (dev && std::strcmp(dev, getDeviceName()) == 0 && std::strcmp(name, CompensationSP.name) == 0) {
+        ISwitch* on = IUFindSwitch(&CompensationSP, "INDI_ENABLED");
+        ISwitch* off = IUFindSwitch(&CompensationSP, "INDI_DISABLED");
+        bool wanted = on->s == ISS_ON;
+        for (int i = 0; i < n; ++i) {
+            ISwitch* sw = IUFindSwitch(&CompensationSP, names[i]);
+            if (sw == on) wanted = states[i] == ISS_ON;
+            if (sw == off) wanted = states[i] != ISS_ON;
+        }
+        SetCompensation(wanted);
+        return true;
+    }
+    return INDI::Focuser::ISNewSwitch(dev, name, states, names, n);
+}
+
+bool QuillmoorDriver::ISNewText(const char* dev, const char* name, char* texts[], char* names[], int n)
+{
+    if (dev && std::strcmp(dev, getDeviceName()) == 0 && std::strcmp(name, "FILTER_NAME") == 0) {
+        if (!NameT.empty()) RenameFilters(texts, names, n);
+        return true;
+    }
+    return INDI::Focuser::ISNewText(dev, name, texts, names, n);
+}
+
+// The board holds the filter names and offsets; only the driver's own
+// options go into the configuration file.
+bool QuillmoorDriver::saveConfigItems(FILE* fp)
+{
+    INDI::Focuser::saveConfigItems(fp);  // FOCUS_MAX among them
+    IUSaveConfigNumber(fp, &SensorNP);
+    return true;
+}
+
+}  // namespace quillmoor::indi
