@@ -51,13 +51,18 @@ POINT CellCentre(HWND list, int row, int column)
     return {(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
 }
 
-// Clicks the upper (up) or lower (down) arrow of an up-down control.
+// Clicks the upper (up) or lower (down) arrow of an up-down control, and
+// returns once the dialog has handled the click: a click still queued would
+// otherwise land after the next typed text and undo it.
 void ClickArrow(HWND parent, int id, bool up)
 {
     const HWND spin = GetDlgItem(parent, id);
     RECT client;
     GetClientRect(spin, &client);
-    ClickAt(spin, {client.right / 2, up ? client.bottom / 4 : client.bottom * 3 / 4});
+    const LPARAM at = MAKELPARAM(client.right / 2, up ? client.bottom / 4 : client.bottom * 3 / 4);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(spin, WM_LBUTTONDOWN, MK_LBUTTON, at, SMTO_NORMAL, 20000, &ignored);
+    SendMessageTimeoutW(spin, WM_LBUTTONUP, 0, at, SMTO_NORMAL, 20000, &ignored);
 }
 
 bool SentAfterMark(BoardWire& wire, const std::string& hex)
@@ -125,14 +130,14 @@ int ControlDialogShared(const std::string& wirePath)
         Type(dialog, kMinStep, L"199");
         ClickArrow(dialog, kMinStepSpin, true);
         ClickArrow(dialog, kMinStepSpin, true);
-        check.That(WaitUntil([&] { return Text(dialog, kMinStep) == L"200"; }), "the arrows stop the minimum step at 200");
+        check.That(Text(dialog, kMinStep) == L"200", "the arrows stop the minimum step at 200");
         Type(dialog, kMinStep, L"500");
         wire.Mark();
         ClickArrow(dialog, kPositionSpin, true);
         check.That(SentAfterMark(wire, Hex("FWgoFocus") + "64 13 "),
-                   "a typed minimum step of 500 is kept: the up arrow moves 4464 to 4964");
+                   "a typed minimum step of 500 is kept: the up arrow moves 4464 to 4964", wire.SentSinceMark());
         ClickArrow(dialog, kMinStepSpin, false);
-        check.That(WaitUntil([&] { return Text(dialog, kMinStep) == L"200"; }), "the down arrow brings 500 into 1..200");
+        check.That(Text(dialog, kMinStep) == L"200", "the down arrow brings 500 into 1..200", Narrow(Text(dialog, kMinStep)));
 
         wire.Mark();
         Click(dialog, kAuto0);
