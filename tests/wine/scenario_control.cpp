@@ -147,8 +147,12 @@ int ControlDialogShared(const std::string& wirePath)
 
         // Correction of the current filter (0), then "none" as focus shift of filter 1.
         ClickAt(list, CellCentre(list, 0, 2));
-        check.That(WaitUntil([&] { return GetDlgItem(list, kCellEdit) != nullptr; }), "a click on a Correction cell opens the editor");
-        SetText(list, kCellEdit, L"33");
+        const auto typeInCell = [&](const wchar_t* text) {
+            const bool open = WaitUntil([&] { return GetDlgItem(list, kCellEdit) != nullptr; });
+            if (open) SetText(list, kCellEdit, text);
+            return open;
+        };
+        check.That(typeInCell(L"33"), "a click on a Correction cell opens the editor");
         wire.Mark();
         ClickAt(list, CellCentre(list, 1, 3));
         check.That(SentAfterMark(wire, Hex("FWGOTO0")) &&
@@ -156,13 +160,13 @@ int ControlDialogShared(const std::string& wirePath)
                    "a new Correction of the current filter writes the block, then turns the wheel to it",
                    wire.SentSinceMark());
         check.That(CellText(list, 0, 2) == L"33", "the row shows the new Correction");
-        SetText(list, kCellEdit, L"none");
+        typeInCell(L"none");
         wire.Mark();
         ClickAt(list, CellCentre(list, 2, 2));
         check.That(WaitUntil([&] { return CellText(list, 1, 3) == L"none"; }), "\"none\" shows as none");
         check.That(LastWrittenBlock(wire).substr(0x2C * 3, 6) == "20 4E ", "\"none\" stores 20000 as the focus shift",
                    LastWrittenBlock(wire));
-        SetText(list, kCellEdit, L"999");
+        typeInCell(L"999");
         ClickArrow(list, kCellSpin, true);
         ClickAt(list, CellCentre(list, 3, 3));
         check.That(WaitUntil([&] { return CellText(list, 2, 2) == L"1000"; }),
@@ -199,8 +203,12 @@ int ControlDialogAlone(const std::string& wirePath)
                    "Connect opens the link and fills the list");
 
         DeleteFileA(kSavedPath);
-        check.That(ChooseFile(dialog, kSave, L"Save As", kSavedPath) &&
-                       WaitUntil([] { return GetFileAttributesA(kSavedPath) != INVALID_FILE_ATTRIBUTES; }),
+        // The file exists from its opening; its bytes come at its closing.
+        const auto savedSize = [] {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            return GetFileAttributesExA(kSavedPath, GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+        };
+        check.That(ChooseFile(dialog, kSave, L"Save As", kSavedPath) && WaitUntil([&] { return savedSize() > 100; }),
                    "\"Save...\" writes the chosen file");
         std::ifstream saved(kSavedPath, std::ios::binary);
         const std::string bytes{std::istreambuf_iterator<char>(saved), std::istreambuf_iterator<char>()};
