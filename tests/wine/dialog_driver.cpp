@@ -194,6 +194,10 @@ bool DismissComplaint(HWND dialog, const std::wstring& expected)
 
 bool Screenshot(HWND window, const std::string& name)
 {
+    // A dialog just shown may still be painting its controls. Paint it all
+    // now on its own thread, then give Wine a moment to put it on the screen.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(300);
     RECT r;
     GetWindowRect(window, &r);
     const std::string step = "shot-" + name + "-" + std::to_string(r.left) + "-" + std::to_string(r.top) + "-" +
