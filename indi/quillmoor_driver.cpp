@@ -50,7 +50,7 @@ bool QuillmoorDriver::initProperties()
     IUFillSwitch(&CompensationS[1], "INDI_DISABLED", "Off", ISS_ON);
     IUFillSwitchVector(&CompensationSP, CompensationS, 2, getDeviceName(), "FOCUS_TEMPERATURE_COMPENSATION",
                        "Temp. comp.", MAIN_CONTROL_TAB, IP_RW, ISR_1OFMANY, 0, IPS_IDLE);
-    IUFillNumber(&SensorN[0], "SENSOR_INDEX", "Sensor", "%.f", 0, kMaxFilters - 1, 1,
+    IUFillNumber(&SensorN[0], "SENSOR_INDEX", "Sensor", "%.f", 0, kTemperatureSlots - 1, 1,
                  device_.Options.AscomPreferredTermometer);
     IUFillNumberVector(&SensorNP, SensorN, 1, getDeviceName(), "TEMPERATURE_SENSOR", "Preferred sensor",
                        OPTIONS_TAB, IP_RW, 0, IPS_IDLE);
@@ -64,7 +64,8 @@ void QuillmoorDriver::ISGetProperties(const char* dev)
 {
     INDI::Focuser::ISGetProperties(dev);
     defineProperty(&SensorNP);
-    loadConfig(true, SensorNP.name);
+    // Once: a later client's request must not undo a choice not yet saved.
+    if (!sensorConfigLoaded_) sensorConfigLoaded_ = loadConfig(true, SensorNP.name);
 }
 
 bool QuillmoorDriver::updateProperties()
@@ -96,13 +97,12 @@ bool QuillmoorDriver::updateProperties()
 // through it and the plugin stays the one that opens and closes the device.
 bool QuillmoorDriver::Handshake()
 {
-    SerialPortPtr port = ConfigureSerialPort(platform::AdoptSerialDevice(PortFD), kLinkBaudRate);
-    if (!device_.AdoptPort(port)) {
+    if (!device_.AdoptPort(ConfigureSerialPort(platform::AdoptSerialDevice(PortFD), kLinkBaudRate))) {
         LOGF_ERROR("No board answers on %s.", serialConnection->port());
         return false;
     }
-    int32_t position = 0;
-    if (device_.FocuserPresent && device_.GetFocuserPosition(position)) FocusAbsPosN[0].value = position;
+    // Connecting has just read the position.
+    if (device_.FocuserPresent) FocusAbsPosN[0].value = device_.FocuserPosition;
     float degrees = 0;
     if (device_.FocuserPresent && device_.ReadTemperature(device_.PreferredSensor(), degrees)) {
         TemperatureN[0].value = degrees;
@@ -113,6 +113,9 @@ bool QuillmoorDriver::Handshake()
         CompensationS[0].s = sensor >= 0 ? ISS_ON : ISS_OFF;
         CompensationS[1].s = sensor >= 0 ? ISS_OFF : ISS_ON;
         CompensationSP.s = IPS_OK;
+        // The board's compensation sensor becomes the preferred one.
+        SensorN[0].value = device_.PreferredSensor();
+        IDSetNumber(&SensorNP, nullptr);
     }
     LOGF_INFO("Board found: focuser %s, wheel %s with %d filters.", device_.FocuserPresent ? "present" : "absent",
               device_.WheelPresent ? "present" : "absent", static_cast<int>(device_.Filters.Size()));
@@ -350,7 +353,7 @@ bool QuillmoorDriver::ISNewNumber(const char* dev, const char* name, double valu
         if (std::strcmp(name, FilterSlotNP.name) == 0) return INDI::FilterInterface::processNumber(dev, name, values, names, n);
         if (std::strcmp(name, SensorNP.name) == 0 && n >= 1) {
             const double sensor = values[0];
-            const int fitted = isConnected() ? device_.Config.SensorCount : kMaxFilters;
+            const int fitted = isConnected() ? device_.Config.SensorCount : kTemperatureSlots;
             if (!(sensor >= 0 && sensor < fitted)) {
                 SensorNP.s = IPS_ALERT;
                 IDSetNumber(&SensorNP, "The board has no sensor %g.", sensor);

@@ -53,6 +53,7 @@ private:
     BoardJob job_;
     int jobCallbackId_ = -1;
     int timerId_ = -1;
+    bool sensorConfigLoaded_ = false;
     bool pollTemperatureNext_ = false;
 
     INumber TemperatureN[1];
