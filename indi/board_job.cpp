@@ -19,10 +19,8 @@ BoardJob::~BoardJob()
 
 bool BoardJob::Start(Work work, Done done)
 {
-    if (wake_[1] < 0 || running_.exchange(true, std::memory_order_acq_rel)) return false;
-    if (thread_.joinable()) thread_.join();  // a finished job not collected yet
+    if (wake_[1] < 0 || Running()) return false;
     done_ = std::move(done);
-    finished_.store(false);
     thread_ = std::thread([this, work = std::move(work)] {
         result_ = work();
         finished_.store(true, std::memory_order_release);
@@ -42,7 +40,6 @@ void BoardJob::CollectFinished()
     finished_.store(false);
     Done done = std::move(done_);
     done_ = nullptr;
-    running_.store(false, std::memory_order_release);
     if (done) done(result_);
 }
 

@@ -20,16 +20,17 @@ public:
     BoardJob(const BoardJob&) = delete;
     BoardJob& operator=(const BoardJob&) = delete;
 
+    // Everything but the job itself runs on the event loop's thread.
     // False when a job is already running: jobs are refused, never queued.
     bool Start(Work work, Done done);
-    bool Running() const { return running_.load(std::memory_order_acquire); }
+    // Until its Done has run.
+    bool Running() const { return thread_.joinable(); }
     // Readable once a job has finished.
     int WakeFd() const { return wake_[0]; }
     // Event loop only: joins a finished job and runs its Done.
     void CollectFinished();
 
 private:
-    std::atomic<bool> running_{false};
     std::atomic<bool> finished_{false};
     bool result_ = false;
     Done done_;
