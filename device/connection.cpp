@@ -45,9 +45,7 @@ bool CFWDevice::Connect()
 bool CFWDevice::OpenPort(int portNumber)
 {
     if (PortIsOpen()) return true;
-    SerialPortPtr port = OpenSerialPort(platform::SerialDeviceName(portNumber), kLinkBaudRate);
-    if (!port) return false;
-    return AdoptPort(std::move(port));
+    return AdoptPort(OpenSerialPort(platform::SerialDeviceName(portNumber), kLinkBaudRate));
 }
 
 bool CFWDevice::AdoptPort(SerialPortPtr port)

@@ -65,6 +65,7 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName);
 #ifndef _WIN32
 // POSIX only: a port on a copy of a descriptor opened elsewhere (a host's own
 // serial connection, say); the copy is closed with the port, the original is not.
+// The two share their file status, so the original turns non-blocking too.
 // Null when the descriptor cannot be copied.
 std::unique_ptr<SerialPort> AdoptSerialDevice(int fd);
 #endif

@@ -157,7 +157,8 @@ std::unique_ptr<SerialPort> AdoptSerialDevice(int fd)
 {
     const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (copy < 0) return nullptr;
-    // Reads wait on poll, so the descriptor must not block in read itself.
+    // Reads and writes wait on poll with their own time limits, so the
+    // descriptor itself must never block.
     const int flags = ::fcntl(copy, F_GETFL);
     if (flags < 0 || ::fcntl(copy, F_SETFL, flags | O_NONBLOCK) != 0) {
         ::close(copy);
