@@ -15,22 +15,13 @@ while [ $# -gt 0 ]; do
 done
 work=$(mktemp -d /tmp/quillmoor-indi-measure-XXXXXX)
 export HOME=$work XDG_CONFIG_HOME=$work/config
-dev=Quillmoor sim_pid= server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+dev=Quillmoor
+. "$(dirname "$0")/lib.sh"
 
 "$sim" --pace --link "$work/port" --record "$work/wire" </dev/null >"$work/sim.out" 2>&1 &
 sim_pid=$!
-port=$((20000 + ($$ * 7 + RANDOM) % 30000))
-while (echo >/dev/tcp/127.0.0.1/$port) 2>/dev/null; do port=$((port + 1)); done
-indiserver -p "$port" -u "$work/sock" "$driver" >"$work/server.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 50); do [ -L "$work/port" ] && indi_getprop -p "$port" "$dev.CONNECTION.*" >/dev/null 2>&1 && break; sleep 0.2; done
+for _ in $(seq 50); do [ -L "$work/port" ] && break; sleep 0.1; done
+start_server
 indi_setprop -p "$port" "$dev.DEVICE_PORT.PORT=$work/port"
 indi_setprop -p "$port" "$dev.CONNECTION.CONNECT=On"
 indi_eval -p "$port" -t 10 -w "\"$dev.CONNECTION._STATE\"==1" || { echo "no connection"; exit 1; }
@@ -45,7 +36,7 @@ for run in $(seq "$runs"); do
   sleep 0.5  # the waiter has connected and seen the old slot
   start=$(ms)
   indi_setprop -p "$port" "$dev.FILTER_SLOT.FILTER_SLOT_VALUE=$target"
-  wait "$waiter"
+  wait "$waiter"; waiter=
   end=$(ms)
   sleep 0.3
   kill -0 "$sim_pid"

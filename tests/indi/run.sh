@@ -20,28 +20,13 @@ work=$(mktemp -d /tmp/quillmoor-indi-XXXXXX)
 export HOME=$work XDG_CONFIG_HOME=$work/config  # the driver's configuration stays in here
 dev=Quillmoor
 link=$work/port
-sim_pid= server_pid=
 passed=0 failed=0
-
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  exec 8>&- 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+. "$(dirname "$0")/lib.sh"
 
 check() {  # name, command...
   local name=$1; shift
   if "$@"; then echo "ok   $name"; passed=$((passed + 1))
   else echo "FAIL $name"; failed=$((failed + 1)); fi
-}
-
-free_port() {
-  local port=$((20000 + ($$ * 7 + RANDOM) % 30000))
-  while (echo >/dev/tcp/127.0.0.1/$port) 2>/dev/null; do port=$((port + 1)); done
-  echo $port
 }
 
 start_sim() {  # extra simulator options...
@@ -63,7 +48,8 @@ sim_say() {  # control line; waits for its one-line answer
 }
 
 stop_sim() {
-  sim_say quit; wait "$sim_pid" 2>/dev/null; sim_pid=
+  sim_say quit || kill "$sim_pid"
+  wait "$sim_pid" 2>/dev/null; sim_pid=
   exec 8>&-
 }
 
@@ -88,11 +74,7 @@ connect() {
 }
 
 start_sim || { echo "FAIL simulator did not start"; echo "0 passed, 1 failed"; exit 1; }
-port=$(free_port)
-indiserver -p "$port" -u "$work/indiserver.sock" "$driver" >"$work/server.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 50); do indi_getprop -p "$port" "$dev.CONNECTION.*" >/dev/null 2>&1 && break; sleep 0.2; done
-driver_pid=$(pgrep -P "$server_pid")
+start_server
 
 # --- connect and read the board's tables
 check "connect" connect
@@ -118,11 +100,11 @@ set_prop "$dev.FILTER_NAME.FILTER_SLOT_NAME_2=Red"
 check "rename ends Ok" wait_for 5 "\"$dev.FILTER_NAME._STATE\"==$OK"
 check "renamed filter shown" test "$(get FILTER_NAME.FILTER_SLOT_NAME_2)" = Red
 check "rename on the wire" wire_has "$(hex FWWRITENAME) 31 52 65 64 00 00 00 00 00"
-reconnect() {
-  set_prop "$dev.CONNECTION.DISCONNECT=On" && wait_for 5 "\"$dev.CONNECTION.DISCONNECT\"==1" && connect
+renamed_after_reconnect() {
+  set_prop "$dev.CONNECTION.DISCONNECT=On" && wait_for 5 "\"$dev.CONNECTION.DISCONNECT\"==1" && connect &&
+    [ "$(get FILTER_NAME.FILTER_SLOT_NAME_2)" = Red ]
 }
-check "renamed on the board" bash -c "$(declare -f reconnect connect set_prop wait_for); dev=$dev port=$port link=$link OK=$OK
-  reconnect && [ \"\$(indi_getprop -1 -p $port $dev.FILTER_NAME.FILTER_SLOT_NAME_2)\" = Red ]"
+check "renamed on the board" renamed_after_reconnect
 
 # --- temperature compensation through the board's own
 set_prop "$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED=On;INDI_DISABLED=Off"
