@@ -67,9 +67,10 @@ drive_c=$WINEPREFIX/drive_c
 
 sim_pid=""
 screen_pid=""
+client_pid=""
 cleanup() {
   local pid
-  for pid in "$sim_pid" "$screen_pid"; do
+  for pid in "$client_pid" "$sim_pid" "$screen_pid"; do
     if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   done
   # Only the server of this prefix: WINEPREFIX is ours.
@@ -120,28 +121,20 @@ fi
 
 step "the control dialog (SetupDialog of the focuser)"
 . "$top/tests/wine/screen.sh"
+. "$top/tests/wine/lib.sh"
+fail() { echo "$*" >&2; status=1; }
 start_wine_screen "$work/out/xvfb.log" "$interactive"
 shot_folder=$top/build-demo/screenshots
 mkdir -p "$shot_folder"
-scenario=control-demo
-[ -z "$interactive" ] || scenario=control-demo-interactive
-# The client asks for its screenshot with a "step shot-..." line and goes on
-# once the file C:\steps\<step> exists.
-rm -rf "$drive_c/steps"
-mkdir -p "$drive_c/steps"
+scenario=control-demo limit=120
+[ -z "$interactive" ] || scenario=control-demo-interactive limit=86400
+# The client asks for its screenshot with a "step shot-..." line.
 wine 'C:\quillmoor-client.exe' "$scenario" >"$work/out/dialog.txt" 2>"$work/out/dialog.err" &
 client_pid=$!
-served=0
-while kill -0 "$client_pid" 2>/dev/null; do
-  mapfile -t steps < <(tr -d '\r' <"$work/out/dialog.txt" | sed -n 's/^step //p')
-  while [ "$served" -lt "${#steps[@]}" ]; do
-    shot_step "${steps[$served]}" "$shot_folder"
-    : >"$drive_c/steps/${steps[$served]}"
-    served=$((served + 1))
-  done
-  sleep 0.05
-done
+shoot() { shot_step "$1" "$shot_folder"; }
+serve_steps "control dialog" "$client_pid" "$work/out/dialog.txt" shoot "$limit"
 wait "$client_pid" || status=1
+client_pid=""
 tr -d '\r' <"$work/out/dialog.txt" | grep -v '^step '
 [ -s "$shot_folder/control-dialog.png" ] && echo "screenshot: $shot_folder/control-dialog.png"
 

@@ -12,19 +12,6 @@ std::string Hex(HRESULT hr)
     return text;
 }
 
-bool Checks::That(bool condition, const std::string& what, const std::string& detail)
-{
-    if (condition) {
-        std::printf("ok %s: %s\n", group_.c_str(), what.c_str());
-    } else {
-        ++failures_;
-        std::printf("FAIL %s: %s%s%s\n", group_.c_str(), what.c_str(), detail.empty() ? "" : " -- ",
-                    detail.c_str());
-    }
-    std::fflush(stdout);
-    return condition;
-}
-
 bool Checks::Result(const Outcome& outcome, HRESULT expected, const std::string& what)
 {
     return That(outcome.Result() == expected, what + " returns " + Hex(expected),

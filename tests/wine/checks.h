@@ -1,5 +1,5 @@
-// Test reporting for the client: one "ok"/"FAIL" line per check on stdout,
-// counted so that the program's exit code tells whether all held.
+// Test reporting for the client: the checks of member results, on top of
+// the plain ok/FAIL report.
 #pragma once
 
 #include <windows.h>
@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "automation.h"
+#include "report.h"
 
 namespace wine_client {
 
-class Checks {
+class Checks : public Report {
 public:
-    explicit Checks(std::string group) : group_(std::move(group)) {}
+    using Report::Report;
 
-    bool That(bool condition, const std::string& what, const std::string& detail = {});
     // hr of the member (scode through DISP_E_EXCEPTION) equals expected.
     bool Result(const Outcome& outcome, HRESULT expected, const std::string& what);
     bool BoolValue(const Outcome& outcome, bool expected, const std::string& what);
@@ -29,13 +29,9 @@ public:
     bool LongArray(const Outcome& outcome, const std::vector<LONG>& expected,
                    const std::string& what);
 
-    int Failures() const { return failures_; }
-
 private:
     bool ArrayShape(const Outcome& outcome, VARTYPE elementType, size_t count,
                     const std::string& what);
-    std::string group_;
-    int failures_ = 0;
 };
 
 std::string Hex(HRESULT hr);

@@ -154,21 +154,31 @@ wire_bytes() { sed -n "s/^ *[0-9.]* $2 //p" "$work/out/$1.wire" | wc -w; }
 complete_lines() { if [ -n "$(tail -c1 "$1")" ]; then sed '$d' "$1"; else cat "$1"; fi; }
 
 # client_steps NAME HANDLER LIMIT SCENARIO [options]: runs the client like
-# client() but in the background; each "step X" line it prints is handed to
-# HANDLER X, after which the file C:\steps\X tells the client to go on. A
-# client still running after LIMIT seconds is ended by its PID and counts as
-# a failure (a deadlock). client_debug sets WINEDEBUG for it, client_exe
-# names another program to run.
+# client() but in the background, serving its steps (serve_steps). A client
+# still running after LIMIT seconds counts as a failure (a deadlock).
+# client_debug sets WINEDEBUG for it, client_exe names another program to run.
 client_steps() {
   local name=$1 handler=$2 limit=$3; shift 3
-  local out=$work/out/$name.client served=0 pid alive step
-  local -a steps
-  rm -rf "$drive_c/steps"
-  mkdir -p "$drive_c/steps"
+  local out=$work/out/$name.client pid
   WINEDEBUG=${client_debug:--all,warn+debugstr} wine "${client_exe:-C:\\quillmoor-wine-client.exe}" "$@" \
     >"$out" 2>"$work/out/$name.debug" &
   pid=$!
+  serve_steps "$name" "$pid" "$out" "$handler" "$limit"
+  wait "$pid"
+  count_client "$name" $?
+}
+
+# serve_steps NAME PID OUT HANDLER LIMIT: while the Windows program PID runs,
+# each "step X" line it writes to OUT is handed to HANDLER X, after which the
+# file C:\steps\X tells the program to go on. After LIMIT seconds the program
+# is ended by its PID. Each step the handler could not do, and the time
+# limit, are reported through fail.
+serve_steps() {
+  local name=$1 pid=$2 out=$3 handler=$4 limit=$5 served=0 alive step
+  local -a steps
   local end=$((SECONDS + limit))
+  rm -rf "$drive_c/steps"
+  mkdir -p "$drive_c/steps"
   while :; do
     alive=0
     kill -0 "$pid" 2>/dev/null && alive=1
@@ -187,6 +197,4 @@ client_steps() {
     fi
     sleep 0.02
   done
-  wait "$pid"
-  count_client "$name" $?
 }

@@ -1,17 +1,6 @@
 #include "harness.h"
 
-#include <cstdio>
-
 namespace dialog_tests {
-
-bool Report::That(bool condition, const std::string& what, const std::string& detail)
-{
-    if (!condition) ++failures_;
-    std::printf("%s dialogs: %s%s%s\n", condition ? "ok" : "FAIL", what.c_str(),
-                condition || detail.empty() ? "" : " -- ", condition ? "" : detail.c_str());
-    std::fflush(stdout);
-    return condition;
-}
 
 int64_t RegistryNumber(const char* name)
 {

@@ -7,22 +7,14 @@
 #include <string>
 
 #include "board_wire.h"
+#include "report.h"
 #include "device/fw_device.h"
 
 namespace dialog_tests {
 
 using wine_client::Hex;
 using wine_client::Occurrences;
-
-// One "ok"/"FAIL" line per check.
-class Report {
-public:
-    bool That(bool condition, const std::string& what, const std::string& detail = {});
-    int Failures() const { return failures_; }
-
-private:
-    int failures_ = 0;
-};
+using wine_client::Report;
 
 // A number of the driver's settings key (32-bit view), or -1 when absent.
 int64_t RegistryNumber(const char* name);

@@ -29,7 +29,7 @@ int wmain(int argc, wchar_t** argv)
 
     quillmoor::CFWDevice device(quillmoor::CFWDevice::Startup{.startTemperatureTimer = false});
     device.Options.ComPort = comPort;
-    dialog_tests::Report report;
+    dialog_tests::Report report("dialogs");
     wine_client::BoardWire boardWire(wire);
     dialog_tests::Context context{device, boardWire, report};
 

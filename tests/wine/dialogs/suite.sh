@@ -12,10 +12,10 @@ rm -f "$shots"/*.png
 start_wine_screen "$work/out/xvfb.log" || fail "the virtual screen did not start"
 [ -n "$screen_pid" ] && sim_pids+=("$screen_pid")  # stopped by its PID with the boards
 
-# dialog_step STEP: what the test program asks for.
-dialog_step() {
+# screen_step STEP: what a test program asks for, of the board $step_board.
+screen_step() {
   case "$1" in
-    record-*) board_ok dialogs record ;;
+    record-*) board_ok "$step_board" record ;;
     shot-*) shot_step "$1" "$shots" ;;
     *) return 1 ;;
   esac
@@ -23,8 +23,8 @@ dialog_step() {
 
 cp "$clients/dialogs/quillmoor-dialog-tests.exe" "$drive_c/"
 start_board_ctl dialogs 3 --time-scale 0 --microsteps 16
-client_exe='C:\quillmoor-dialog-tests.exe' \
-  client_steps dialogs dialog_step 240 --com-port 3 --wire "$(winepath -w "$work/out/dialogs.wire" 2>/dev/null)"
+step_board=dialogs client_exe='C:\quillmoor-dialog-tests.exe' \
+  client_steps dialogs screen_step 240 --com-port 3 --wire "$(winepath -w "$work/out/dialogs.wire" 2>/dev/null)"
 stop_board_ctl dialogs
 check "the wheel settings' OK leaves the link to its clients with one skip line" \
   test "$(debug_trace dialogs | grep -cE '^DisconnectMulti\(0x[0-9a-f]+\) = skip$')" -eq 1
@@ -32,17 +32,11 @@ check "the wheel settings' OK leaves the link to its clients with one skip line"
 # focuser object holds the link, once alone. The settings start fresh, so
 # that the saved file can be compared with the command-line client's.
 "$wine64" regsvr32 /s "$win_dll" >/dev/null 2>&1
-control_step() {
-  case "$1" in
-    record-*) board_ok control record ;;
-    shot-*) shot_step "$1" "$shots" ;;
-    *) return 1 ;;
-  esac
-}
 client_sets() { debug_trace "$1" | grep -E '^(Connect|Disconnect)Multi\(|::SetupDialog\('; }
 start_board_ctl control 3 --time-scale 0
+step_board=control
 control_wire=$(winepath -w "$work/out/control.wire" 2>/dev/null)
-client_steps control-shared control_step 180 control-shared --fresh-settings --com-port 3 --focus-shift 0 \
+client_steps control-shared screen_step 180 control-shared --fresh-settings --com-port 3 --focus-shift 0 \
   --wire "$control_wire"
 same "control-shared: Disconnect and Exit leave the focuser's link" "\
 ConnectMulti(0x1) = connect
@@ -50,7 +44,7 @@ CFocuserImpl::SetupDialog()
 DisconnectMulti(0x2) = skip
 DisconnectMulti(0x2) = skip
 DisconnectMulti(0x1) = Disconnect" "$(client_sets control-shared)"
-client_steps control-alone control_step 180 control-alone --fresh-settings --com-port 3 --focus-shift 0 \
+client_steps control-alone screen_step 180 control-alone --fresh-settings --com-port 3 --focus-shift 0 \
   --wire "$control_wire"
 same "control-alone: the dialog connects as the first client and disconnects as the last" "\
 CFilterWheelImpl::SetupDialog()
