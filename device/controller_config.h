@@ -14,6 +14,7 @@ static_assert(std::endian::native == std::endian::little,
 inline constexpr int kMaxFilters = 10;
 inline constexpr int kFilterNameBytes = 8;
 inline constexpr int kTemperatureSlots = 4;
+inline constexpr size_t kMicrostepTableBytes = 128;  // the most entries a microstep table has
 
 // The board's 144-byte configuration memory, byte for byte as FWreadEE and
 // FWwriteEE carry it and as the first 144 bytes of a settings file.

@@ -18,7 +18,6 @@
 namespace quillmoor {
 
 inline constexpr int kAutoSearchLastPort = 16;
-inline constexpr size_t kMicrostepTableBytes = 128;
 inline constexpr const char* kSettingsKeyPath = "Software\\ASCOM\\Focuser Drivers\\Quillmoor.Focuser";
 
 class CFWDevice : public CMotorDevice {

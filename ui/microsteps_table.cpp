@@ -15,6 +15,13 @@ int Entries(int n)
     return std::clamp(n, 0, kMicrostepCapacity);
 }
 
+// Entries h+1..2h-1 from h-1..1: the falling half of the half period.
+template <class Entry>
+void MirrorSecondHalf(Entry* entries, int h)
+{
+    for (int m = 1; m < h; ++m) entries[h + m] = entries[h - m];
+}
+
 // Narrowing a double beyond the float range is undefined in C++; it becomes
 // the infinity that IEEE rounding would give.
 float ToFloat(double value)
@@ -73,7 +80,7 @@ void GenerateCurve(CurveShape shape, int n, MicrostepCurve& curve)
             const double value = std::tan(angle);
             curve[i] = value > 1.0 || value < 0.0 ? 1.0f : static_cast<float>(value);
         }
-        for (int m = 1; m < h; ++m) curve[h + m] = curve[h - m];
+        MirrorSecondHalf(curve.data(), h);
         break;
     }
 }
@@ -128,8 +135,7 @@ void MirrorTable(uint8_t* table, int n)
 {
     n = Entries(n);
     if (table == nullptr) return;
-    const int h = n / 2;
-    for (int m = 1; m < h; ++m) table[h + m] = table[h - m];
+    MirrorSecondHalf(table, n / 2);
 }
 
 void InvertTable(uint8_t* table, int n)
@@ -167,7 +173,7 @@ std::vector<Point> WavePoints(Rect b, const uint8_t* table, int n)
 int Sample(const uint8_t* table, int n, int j)
 {
     const int m = j % (2 * n);
-    const int v = table[0] > 128 ? 255 - table[m % n] : table[m % n];
+    const int v = TableIsInverted(table) ? 255 - table[m % n] : table[m % n];
     return m <= n ? v : -v;
 }
 

@@ -10,11 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "device/controller_config.h"
 #include "ui/geometry.h"
 
 namespace quillmoor::ui {
 
-inline constexpr int kMicrostepCapacity = 128;
+inline constexpr int kMicrostepCapacity = static_cast<int>(kMicrostepTableBytes);
 using MicrostepCurve = std::array<float, kMicrostepCapacity>;
 
 enum class CurveShape { Sin, Tan, SinSin3 };

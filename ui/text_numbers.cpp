@@ -27,10 +27,12 @@ size_t SkipBlanks(std::string_view text, size_t at)
 }
 
 // Reads "[sign]digits" at text[at..]; the magnitude saturates just above
-// 2^32 so that any overflow is still seen as one.
+// 2^32 so that any overflow is still seen as one, while low32 keeps the
+// digits modulo 2^32 for the readers that wrap.
 struct WholeNumber {
     bool negative = false;
     uint64_t magnitude = 0;
+    uint32_t low32 = 0;  // unsigned arithmetic wraps by definition
     size_t end = 0;  // == start when there are no digits
 };
 WholeNumber ReadWholeNumber(std::string_view text, size_t at)
@@ -45,6 +47,7 @@ WholeNumber ReadWholeNumber(std::string_view text, size_t at)
     while (at < text.size() && IsDigit(text[at])) {
         number.magnitude = number.magnitude * 10 + static_cast<uint64_t>(text[at] - '0');
         if (number.magnitude > kSaturated) number.magnitude = kSaturated;
+        number.low32 = number.low32 * 10u + static_cast<uint32_t>(text[at] - '0');
         ++at;
     }
     number.end = at;
@@ -163,18 +166,8 @@ std::string FormatReal(double value)
 
 int32_t LeadingInteger(std::string_view text)
 {
-    size_t at = SkipBlanks(text, 0);
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    uint32_t value = 0;  // unsigned arithmetic wraps modulo 2^32 by definition
-    for (; at < text.size() && IsDigit(text[at]); ++at) {
-        value = value * 10u + static_cast<uint32_t>(text[at] - '0');
-    }
-    if (negative) value = 0u - value;
-    return static_cast<int32_t>(value);
+    const WholeNumber number = ReadWholeNumber(text, SkipBlanks(text, 0));
+    return static_cast<int32_t>(number.negative ? 0u - number.low32 : number.low32);
 }
 
 double LeadingReal(std::string_view text)

@@ -1,6 +1,8 @@
 // Control ids of the control dialog, shared by its two source files.
 #pragma once
 
+#include "device/controller_config.h"
+
 namespace quillmoor::ui::control_ids {
 
 constexpr int kTemplate = 202;
@@ -24,7 +26,7 @@ constexpr int kConnect = 3043;
 constexpr int kDisconnect = 3044;
 constexpr int kDirection = 3050;
 constexpr int kSensorName0 = 3051;  // to 3054
-constexpr int kSensorRows = 4;
+constexpr int kSensorRows = kTemperatureSlots;
 constexpr int kCellEdit = 4567;
 constexpr int kCellSpin = 4568;
 

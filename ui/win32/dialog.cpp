@@ -127,17 +127,17 @@ void DataExchange::Text(int id, std::string& value)
 void DataExchange::Check(int id, int32_t& state)
 {
     if (failed_) return;
-    const HWND box = dialog_.Item(id);
-    if (saving_) state = static_cast<int32_t>(SendMessageW(box, BM_GETCHECK, 0, 0));
-    else SendMessageW(box, BM_SETCHECK, state, 0);
+    const CheckBox box{{dialog_.Item(id)}};
+    if (saving_) state = box.State();
+    else box.SetState(state);
 }
 
 void DataExchange::Selection(int id, int32_t& index)
 {
     if (failed_) return;
-    const HWND combo = dialog_.Item(id);
-    if (saving_) index = static_cast<int32_t>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
-    else SendMessageW(combo, CB_SETCURSEL, index, 0);  // out of range selects nothing
+    const ComboBox combo{{dialog_.Item(id)}};
+    if (saving_) index = combo.Selection();
+    else combo.Select(index);  // out of range selects nothing
 }
 
 // --- The dialog ------------------------------------------------------------

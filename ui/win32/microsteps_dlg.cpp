@@ -54,9 +54,11 @@ int CMicrostepsDlg::Length() const
 void CMicrostepsDlg::TableToText()
 {
     SetItemText(kTableText, Widen(ui::TableToText(Device->MicrostepTable, Length())));
-    // A multi-line edit does not report a text the program sets, so the edit
-    // handler (which mirrors the table and clears CurveValid) runs here.
-    OnTableEdit();
+    // A multi-line edit does not report a text the program sets, so what its
+    // edit handler would do happens here: the text holds the table's first
+    // half, so the table is mirrored, and the curve no longer stands behind it.
+    CurveValid = false;
+    MirrorTable(Device->MicrostepTable, Length());
     InvalidateRect(Window(), nullptr, TRUE);
 }
 
