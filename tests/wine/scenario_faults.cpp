@@ -296,8 +296,9 @@ int FloodingBoard()
                "grew by " + std::to_string(workingGrowth) + " bytes");
     std::printf("# flood: %d queries, %d failed, worst %.0f ms beyond the read budget; over the last %d: "
                 "private bytes %zu KiB %+lld, working set %zu KiB %+lld\n",
-                kWarmUpCalls + kMeasuredCalls, failed, worstOverBudget, kMeasuredCalls, privateAfter / 1024,
-                privateGrowth, workingAfter / 1024, workingGrowth);
+                kWarmUpCalls + kMeasuredCalls, failed, worstOverBudget, kMeasuredCalls,
+                static_cast<size_t>(privateAfter / 1024), privateGrowth, static_cast<size_t>(workingAfter / 1024),
+                workingGrowth);
     std::fflush(stdout);
 
     check.BoolValue(focuser.Get(L"IsMoving"), false, "IsMoving after the flood");
