@@ -216,6 +216,24 @@ LONG CALLBACK CountAccessViolations(EXCEPTION_POINTERS* exception)
 
 bool DllLoaded() { return GetModuleHandleW(L"Quillmoor.DLL") != nullptr; }
 
+// Dispatches this thread's messages until a timer has ticked, or for at most
+// `ms`; tells whether one did.
+bool PumpUntilTimerTicks(double ms)
+{
+    const double end = NowMs() + ms;
+    for (double now = NowMs(); now < end; now = NowMs()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now) + 1, QS_ALLINPUT);
+        MSG message;
+        bool ticked = false;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ticked |= message.message == WM_TIMER;
+            DispatchMessageW(&message);
+        }
+        if (ticked) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 // The temperature-log timer fires on the thread that loaded the DLL. Another
@@ -227,12 +245,13 @@ int UnloadOnAnotherThread()
     Checks check("unload-thread");
     PVOID handler = AddVectoredExceptionHandler(1, CountAccessViolations);
     std::atomic<int> stage{0};  // 1: loaded and released, 2: the other thread has tried
+    bool ticked = false;
     std::thread loader([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         Driver::Create(L"Quillmoor.Focuser").Reset();
         stage = 1;
         while (stage == 1) PumpMessagesFor(20);
-        PumpMessagesFor(6000);  // the timer's period is 5 s: one tick at least
+        ticked = PumpUntilTimerTicks(15000);  // the timer's period is 5 s
         CoUninitialize();
     });
     while (stage == 0) Sleep(10);
@@ -240,8 +259,8 @@ int UnloadOnAnotherThread()
     check.That(DllLoaded(), "another thread's CoFreeUnusedLibraries leaves the DLL while the timer's thread runs");
     stage = 2;
     loader.join();
-    check.That(accessViolations == 0, "the timer ticked without an access violation",
-               std::to_string(accessViolations) + " access violations");
+    check.That(ticked && accessViolations == 0, "the timer ticked without an access violation",
+               std::string(ticked ? "" : "no tick; ") + std::to_string(accessViolations) + " access violations");
     CoFreeUnusedLibrariesEx(0, 0);
     check.That(!DllLoaded(), "once the timer's thread has ended, the DLL unloads");
 
