@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device/fw_device.h"
+#include "device/link_failure.h"
 
 namespace quillmoor {
 
@@ -30,11 +31,19 @@ template <class Exchange>
 bool CFWDevice::Framed(PurgeFirst purge, Exchange&& exchange)
 {
     SerialPortPtr port = CurrentPort();
-    if (!port) return false;
+    if (!port) {
+        SetLastLinkFailure(LinkFailure::NotConnected);
+        return false;
+    }
     BusyClaim claim(*this);
-    if (!claim.Held() || CurrentPort() != port) return false;  // busy, or closed meanwhile
+    if (!claim.Held() || CurrentPort() != port) {  // busy, or closed meanwhile
+        SetLastLinkFailure(claim.Held() ? LinkFailure::NotConnected : LinkFailure::Busy);
+        return false;
+    }
     if (purge == PurgeFirst::Yes) port->Purge();
-    return exchange(*port);
+    const bool answered = exchange(*port);
+    SetLastLinkFailure(answered ? LinkFailure::None : LinkFailure::NoAnswer);
+    return answered;
 }
 
 }  // namespace quillmoor

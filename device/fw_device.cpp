@@ -1,8 +1,16 @@
 #include "device/fw_device.h"
+#include "device/link_failure.h"
 
 namespace quillmoor {
 
 std::atomic<CFWDevice*> g_pFWDevice{nullptr};
+
+namespace {
+thread_local LinkFailure t_lastLinkFailure = LinkFailure::None;
+}  // namespace
+
+LinkFailure LastLinkFailure() { return t_lastLinkFailure; }
+void SetLastLinkFailure(LinkFailure failure) { t_lastLinkFailure = failure; }
 
 uint32_t NextClientKey()
 {

@@ -2,6 +2,7 @@
 // within its budget, Busy is released, and the next exchange works.
 #include <future>
 
+#include "device/link_failure.h"
 #include "tests/device/board_fixture.h"
 
 namespace quillmoor::test {
@@ -19,19 +20,25 @@ TEST_F(FaultTest, CablePulledDuringMovesThenABoardReturns)
 
     auto wheel = std::async(std::launch::async, [&] { return device.GotoFilter(2); });
     ASSERT_TRUE(Board().WaitForReceived(7, std::chrono::seconds(5)));
+    int32_t position = 0;
+    EXPECT_FALSE(device.GetFocuserPosition(position));
+    EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy) << "the turn holds the link";
     Board().Unplug();
     EXPECT_FALSE(wheel.get());
     EXPECT_FALSE(device.Busy);
-    int32_t position = 0;
     EXPECT_FALSE(device.GetFocuserPosition(position)) << "nothing answers on a pulled cable";
+    EXPECT_EQ(LastLinkFailure(), LinkFailure::NoAnswer);
     EXPECT_FALSE(device.MoveFocuserTo(30000)) << "a move on a dead line ends without its budget";
 
     device.DisconnectMulti(1);
     EXPECT_FALSE(device.PortIsOpen());
+    EXPECT_FALSE(device.GetFocuserPosition(position));
+    EXPECT_EQ(LastLinkFailure(), LinkFailure::NotConnected);
     std::filesystem::remove(Scratch().Path() / "ports" / "com1");
     sim::BoardSim& returned = AddBoard(1);
     ASSERT_TRUE(device.ConnectMulti(1));
     EXPECT_TRUE(device.GotoFilter(2));
+    EXPECT_EQ(LastLinkFailure(), LinkFailure::None);
     EXPECT_EQ(returned.CurrentFilter(), 2);
 }
 
