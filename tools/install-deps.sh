@@ -2,12 +2,12 @@
 # Installs, with apt-get, whatever the build and the tests need and this
 # machine lacks. Usage: tools/install-deps.sh [native|windows|all]
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
-native=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev indi-bin libindi-dev)
-# Both bitnesses of the DLL are built; only the 64-bit one runs under Wine
-# here (this machine cannot start 32-bit programs, so there is no wine32).
+native=(cmake ninja-build g++ make binutils libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+        indi-bin libindi-dev libboost-dev nlohmann-json3-dev python3-requests chromium dpkg-dev file)
 windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64
-         binutils-mingw-w64-i686 libwine-dev wine64 wine xvfb imagemagick fonts-wine)
+         binutils-mingw-w64-i686 libwine-dev wine64 wine xvfb imagemagick fonts-wine nsis)
 
 case "${1:-all}" in
   native) wanted=("${native[@]}") ;;
@@ -15,7 +15,18 @@ case "${1:-all}" in
   *) wanted=("${native[@]}" "${windows[@]}") ;;
 esac
 
+# 32-bit Windows programs need wine32, which only a machine that starts i386
+# programs can run; elsewhere the 32-bit checks are skipped and say so.
+i386=no
+if [ "${1:-all}" != native ] && "$here/i386-runs.sh"; then
+  i386=yes
+  wanted+=(wine32:i386)
+fi
+
 missing=()
+# The browser tests drive chromium through playwright-core from npm; a
+# machine whose Node.js brings its own npm needs no Debian npm.
+[ "${1:-all}" = windows ] || command -v npm >/dev/null || missing+=(npm)
 for package in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
@@ -24,5 +35,8 @@ done
 echo "installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ "$i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
