@@ -179,7 +179,12 @@ bool CFWDevice::ExchangeFocuserPosition(SerialPort& port, int32_t& position)
 
 bool CFWDevice::MoveFocuserTo(int32_t target)
 {
-    return Framed(PurgeFirst::Yes, [&](SerialPort& port) {
+    // Set once the move holds the link and cleared only after it let go, so
+    // that a poll refused during the move always finds it set.
+    bool held = false;
+    const bool moved = Framed(PurgeFirst::Yes, [&](SerialPort& port) {
+        held = true;
+        FocuserMoving = true;
         uint8_t targetBytes[2];
         Int16ToLE(target, targetBytes);
         if (!WriteString(port, "FWgoFocus") || !WriteBytes(port, targetBytes, 2)) return false;
@@ -210,6 +215,8 @@ bool CFWDevice::MoveFocuserTo(int32_t target)
                   watch.ElapsedMsExact(), budget);
         return false;
     });
+    if (held) FocuserMoving = false;
+    return moved;
 }
 
 bool CFWDevice::SetFocuserPosition(int32_t position)
@@ -250,6 +257,34 @@ bool CFWDevice::ReadTemperature(int32_t sensor, float& degrees)
         if (sensor >= 0 && sensor < kTemperatureSlots) Temperatures[sensor] = degrees;
         return true;
     });
+}
+
+// A refusal counts as "during a move" when the move flag is seen before or
+// after the attempt: a move that started meanwhile, or one that was still
+// running when the attempt was refused.
+template <class Read, class Last>
+bool CFWDevice::ReadOrLast(Read&& read, Last&& last)
+{
+    const bool movingBefore = FocuserMoving;
+    if (read()) return true;
+    if (LastLinkFailure() != LinkFailure::Busy || !(movingBefore || FocuserMoving)) return false;
+    last();
+    SetLastLinkFailure(LinkFailure::None);
+    return true;
+}
+
+bool CFWDevice::PollFocuserPosition(int32_t& position)
+{
+    return ReadOrLast([&] { return GetFocuserPosition(position); },
+                      [&] { position = FocuserPosition; });
+}
+
+bool CFWDevice::PollTemperature(int32_t sensor, float& degrees)
+{
+    // A sensor without a slot has no last value to give.
+    if (sensor < 0 || sensor >= kTemperatureSlots) return ReadTemperature(sensor, degrees);
+    return ReadOrLast([&] { return ReadTemperature(sensor, degrees); },
+                      [&] { degrees = Temperatures[sensor]; });
 }
 
 bool CFWDevice::GetAutoCompSensor(int32_t& sensor)

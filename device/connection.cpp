@@ -45,7 +45,9 @@ bool CFWDevice::Connect()
 bool CFWDevice::OpenPort(int portNumber)
 {
     if (PortIsOpen()) return true;
-    return AdoptPort(OpenSerialPort(platform::SerialDeviceName(portNumber), kLinkBaudRate));
+    if (!AdoptPort(OpenSerialPort(platform::SerialDeviceName(portNumber), kLinkBaudRate))) return false;
+    OpenPortNumber = portNumber;
+    return true;
 }
 
 bool CFWDevice::AdoptPort(SerialPortPtr port)
@@ -83,6 +85,7 @@ void CFWDevice::Disconnect()
         // the device closes when that exchange ends.
         Port.reset();
     }
+    OpenPortNumber = 0;
     Trace.DetachFile();
     FocuserPresent = false;
     WheelPresent = false;

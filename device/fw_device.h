@@ -62,6 +62,11 @@ public:
     bool WriteFilterName(int32_t index, const char* name);
     bool GetFocuserDirection(int32_t& direction);
     bool ReadTemperature(int32_t sensor, float& degrees);
+    // Position and temperature as clients poll them while another thread may
+    // be moving the focuser: from the board, or, while a focuser move holds
+    // the link, the last values the board gave (no error, nothing sent).
+    bool PollFocuserPosition(int32_t& position);
+    bool PollTemperature(int32_t sensor, float& degrees);
     bool GetAutoCompSensor(int32_t& sensor);
     bool SetAutoCompSensor(int32_t sensor);
     bool ReadMicrostepInfo(int32_t& increment, int32_t& microstepsPerStep);
@@ -91,6 +96,8 @@ public:
     std::atomic<int32_t> FocuserPosition{0};
     std::atomic<float> Temperatures[kTemperatureSlots] = {};
     std::atomic<bool> Busy{false};
+    std::atomic<bool> FocuserMoving{false};  // a focuser move holds the link
+    std::atomic<int> OpenPortNumber{0};      // COMn of the open port, 0 when none
     platform::TimerId TimerId = 0;
     uint8_t MicrostepTable[kMicrostepTableBytes] = {};
     int32_t MicrostepTableLength = -1;
@@ -100,6 +107,8 @@ private:
     template <class Exchange>
     bool Framed(PurgeFirst purge, Exchange&& exchange);
     SerialPortPtr CurrentPort() const;
+    template <class Read, class Last>
+    bool ReadOrLast(Read&& read, Last&& last);
 
     // Exchanges on a port whose Busy the caller holds.
     bool ExchangeCurrentFilter(platform::SerialPort& port, int32_t& index);
