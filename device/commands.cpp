@@ -254,21 +254,25 @@ bool CFWDevice::ReadTemperature(int32_t sensor, float& degrees)
         const int16_t hundredths = Int16FromLE(reply);
         if (hundredths == kNoReading) return false;
         degrees = static_cast<float>(hundredths * 0.01);
-        if (sensor >= 0 && sensor < kTemperatureSlots) Temperatures[sensor] = degrees;
+        if (sensor >= 0 && sensor < kTemperatureSlots) {
+            Temperatures[sensor] = degrees;
+            TemperatureKnown[sensor] = true;
+        }
         return true;
     });
 }
 
 // A refusal counts as "during a move" when the move flag is seen before or
 // after the attempt: a move that started meanwhile, or one that was still
-// running when the attempt was refused.
+// running when the attempt was refused. last() tells whether there is a
+// last value; without one the refusal stands.
 template <class Read, class Last>
 bool CFWDevice::ReadOrLast(Read&& read, Last&& last)
 {
     const bool movingBefore = FocuserMoving;
     if (read()) return true;
     if (LastLinkFailure() != LinkFailure::Busy || !(movingBefore || FocuserMoving)) return false;
-    last();
+    if (!last()) return false;
     SetLastLinkFailure(LinkFailure::None);
     return true;
 }
@@ -276,7 +280,10 @@ bool CFWDevice::ReadOrLast(Read&& read, Last&& last)
 bool CFWDevice::PollFocuserPosition(int32_t& position)
 {
     return ReadOrLast([&] { return GetFocuserPosition(position); },
-                      [&] { position = FocuserPosition; });
+                      [&] {
+                          position = FocuserPosition;
+                          return true;  // read at every connect
+                      });
 }
 
 bool CFWDevice::PollTemperature(int32_t sensor, float& degrees)
@@ -284,7 +291,11 @@ bool CFWDevice::PollTemperature(int32_t sensor, float& degrees)
     // A sensor without a slot has no last value to give.
     if (sensor < 0 || sensor >= kTemperatureSlots) return ReadTemperature(sensor, degrees);
     return ReadOrLast([&] { return ReadTemperature(sensor, degrees); },
-                      [&] { degrees = Temperatures[sensor]; });
+                      [&] {
+                          if (!TemperatureKnown[sensor]) return false;
+                          degrees = Temperatures[sensor];
+                          return true;
+                      });
 }
 
 bool CFWDevice::GetAutoCompSensor(int32_t& sensor)

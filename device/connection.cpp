@@ -55,6 +55,9 @@ bool CFWDevice::AdoptPort(SerialPortPtr port)
     if (!port) return false;
     if (PortIsOpen()) return true;
 
+    // Readings of an earlier link may be of another board.
+    for (std::atomic<bool>& known : TemperatureKnown) known = false;
+
     // The port is published with Busy already held, so no other thread gets
     // an exchange in before the board has been identified.
     bool identified = false;

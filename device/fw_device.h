@@ -95,6 +95,8 @@ public:
     std::atomic<bool> WheelPresent{false};
     std::atomic<int32_t> FocuserPosition{0};
     std::atomic<float> Temperatures[kTemperatureSlots] = {};
+    // Which of Temperatures the board has given since the link was opened.
+    std::atomic<bool> TemperatureKnown[kTemperatureSlots] = {};
     std::atomic<bool> Busy{false};
     std::atomic<bool> FocuserMoving{false};  // a focuser move holds the link
     std::atomic<int> OpenPortNumber{0};      // COMn of the open port, 0 when none

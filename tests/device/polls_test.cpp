@@ -17,6 +17,7 @@ TEST_F(PollTest, DuringAFocuserMoveThePollsAnswerTheLastValuesAndSendNothing)
     CFWDevice& device = Connected(options);
     float degrees = 0;
     ASSERT_TRUE(device.ReadTemperature(0, degrees));
+    device.Temperatures[1] = 99.0f;  // a value of no board: sensor 1 was never read on this link
     Board().ClearRecord();
 
     auto move = std::async(std::launch::async, [&] { return device.MoveFocuserTo(400); });
@@ -30,6 +31,8 @@ TEST_F(PollTest, DuringAFocuserMoveThePollsAnswerTheLastValuesAndSendNothing)
     EXPECT_TRUE(device.PollTemperature(0, degrees));
     EXPECT_FLOAT_EQ(degrees, 18.5f);
     EXPECT_FALSE(device.PollTemperature(kTemperatureSlots, degrees)) << "no last value outside the table";
+    EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy);
+    EXPECT_FALSE(device.PollTemperature(1, degrees)) << "no last value before the first reading";
     EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy);
     EXPECT_FALSE(device.GetFocuserPosition(position)) << "a plain query is still refused";
     EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy);
