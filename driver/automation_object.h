@@ -1,7 +1,9 @@
 // What the focuser and the filter wheel have in common as COM objects: a
 // reference count safe across threads, aggregation, IDispatch answered from
-// the registered type library, and ISupportErrorInfo. Derived classes add
-// only the members of their own interface.
+// the registered type library, and ISupportErrorInfo. Interface is the
+// current contract, derived from the old one (BaseInterfaceId), which old
+// clients may still ask for. Derived classes add only the members of their
+// own interfaces.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +16,7 @@
 
 namespace quillmoor::driver {
 
-template <class Derived, class Interface, const IID& InterfaceId>
+template <class Derived, class Interface, const IID& InterfaceId, const IID& BaseInterfaceId>
 class AutomationObject : public Interface, public ISupportErrorInfo {
 public:
     // The class object's instance creator.
@@ -72,6 +74,9 @@ public:
         ITypeInfo* info = nullptr;
         const HRESULT loaded = CachedTypeInfo(InterfaceId, &info);
         if (FAILED(loaded)) return loaded;
+        // A late-bound failure is described by the member's own error object,
+        // never by one an earlier call left on this thread.
+        SetErrorInfo(0, nullptr);
         return info->Invoke(static_cast<Interface*>(this), id, flags, params, result, exception,
                             badArgument);
     }
@@ -79,7 +84,7 @@ public:
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override
     {
-        return IsEqualIID(iid, InterfaceId) ? S_OK : S_FALSE;
+        return IsEqualIID(iid, InterfaceId) || IsEqualIID(iid, BaseInterfaceId) ? S_OK : S_FALSE;
     }
 
 protected:
@@ -105,7 +110,8 @@ private:
                 AddRef();
                 return S_OK;
             }
-            if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, InterfaceId)) {
+            if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, InterfaceId) ||
+                IsEqualIID(iid, BaseInterfaceId)) {
                 *out = static_cast<Interface*>(&owner_);
             } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
                 *out = static_cast<ISupportErrorInfo*>(&owner_);

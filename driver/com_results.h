@@ -8,7 +8,6 @@
 
 namespace quillmoor::driver {
 
-constexpr HRESULT ResultOf(bool succeeded) { return succeeded ? S_OK : E_FAIL; }
 constexpr VARIANT_BOOL VariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
 // Position arithmetic wraps like the 32-bit integers it models.

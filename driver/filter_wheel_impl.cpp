@@ -3,6 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include <string>
+
+#include "ascom_errors.h"
 #include "com_results.h"
 #include "controller_instance.h"
 #include "ui/win32/control_dlg.h"
@@ -12,8 +15,8 @@ namespace {
 
 CFWDevice& Device() { return g_FWDevice; }
 
-// A zero-based vector of one element per filter, filled by fill(element
-// pointer, filter); null when it cannot be made. The caller owns it.
+// A zero-based vector of one element per filter, filled by fill(element,
+// filter, slot); null when it cannot be made. The caller owns it.
 template <class Element, class Fill>
 SAFEARRAY* FilterArray(VARTYPE type, const std::vector<FilterSlot>& filters, Fill&& fill)
 {
@@ -24,7 +27,7 @@ SAFEARRAY* FilterArray(VARTYPE type, const std::vector<FilterSlot>& filters, Fil
         SafeArrayDestroy(array);
         return nullptr;
     }
-    for (size_t i = 0; i < filters.size(); ++i) fill(elements[i], filters[i]);
+    for (size_t i = 0; i < filters.size(); ++i) fill(elements[i], filters[i], i);
     SafeArrayUnaccessData(array);
     return array;
 }
@@ -37,11 +40,28 @@ BSTR AnsiToBstr(const char* text, size_t length)
     return result;
 }
 
+// "Filter 3" for slot 2: clients refuse a wheel with an empty name.
+BSTR NameOf(const FilterSlot& filter, size_t slot)
+{
+    const size_t length = strnlen(filter.Name, sizeof filter.Name);
+    if (length > 0) return AnsiToBstr(filter.Name, length);
+    const std::wstring stand_in = L"Filter " + std::to_wstring(slot + 1);
+    return SysAllocStringLen(stand_in.data(), static_cast<UINT>(stand_in.size()));
+}
+
 }  // namespace
 
 CFilterWheelImpl::CFilterWheelImpl(IUnknown* outer)
     : AutomationObject(outer), clientKey_(NextClientKey())
 {
+}
+
+const DriverFacts& CFilterWheelImpl::Facts()
+{
+    static const DriverFacts facts{"CFilterWheelImpl", L"Quillmoor FilterWheel", L"filter wheel",
+                                   L"Quillmoor filter wheel on the accessory controller board", 2,
+                                   CLSID_FilterWheel, IID_IFilterWheelV2};
+    return facts;
 }
 
 STDMETHODIMP CFilterWheelImpl::get_Connected(VARIANT_BOOL* pVal)
@@ -55,9 +75,9 @@ STDMETHODIMP CFilterWheelImpl::get_Connected(VARIANT_BOOL* pVal)
 STDMETHODIMP CFilterWheelImpl::put_Connected(VARIANT_BOOL newVal)
 {
     Device().Trace.Log("CFilterWheelImpl::put_Connected(%i)\n", newVal);
-    if (newVal) return ResultOf(Device().ConnectMulti(clientKey_));
+    if (newVal) return Device().ConnectMulti(clientKey_) ? ascom::Succeed() : ascom::NoBoard(Facts());
     Device().DisconnectMulti(clientKey_);
-    return S_OK;
+    return ascom::Succeed();
 }
 
 STDMETHODIMP CFilterWheelImpl::get_FocusOffsets(SAFEARRAY** pVal)
@@ -65,7 +85,7 @@ STDMETHODIMP CFilterWheelImpl::get_FocusOffsets(SAFEARRAY** pVal)
     if (!pVal) return E_POINTER;
     Device().Trace.Log("CFilterWheelImpl::get_FocusOffsets()\n");
     *pVal = FilterArray<LONG>(VT_I4, Device().Filters.Snapshot(),
-                              [](LONG& element, const FilterSlot& filter) {
+                              [](LONG& element, const FilterSlot& filter, size_t) {
                                   element = filter.FocuserPos;
                               });
     return S_OK;
@@ -76,22 +96,34 @@ STDMETHODIMP CFilterWheelImpl::get_Names(SAFEARRAY** pVal)
     if (!pVal) return E_POINTER;
     Device().Trace.Log("CFilterWheelImpl::get_Names()\n");
     *pVal = FilterArray<BSTR>(VT_BSTR, Device().Filters.Snapshot(),
-                              [](BSTR& element, const FilterSlot& filter) {
-                                  element = AnsiToBstr(filter.Name,
-                                                       strnlen(filter.Name, sizeof filter.Name));
+                              [](BSTR& element, const FilterSlot& filter, size_t slot) {
+                                  element = NameOf(filter, slot);
                               });
     return S_OK;
 }
 
+// A slot the wheel does not have is refused before anything is sent.
 STDMETHODIMP CFilterWheelImpl::put_Position(SHORT newVal)
 {
-    const bool ok = Device().GotoFilter(newVal);
+    const size_t slots = Device().Filters.Size();
+    HRESULT result = S_OK;
+    if (!Device().PortIsOpen()) {
+        result = ascom::NotConnected(Facts());
+    } else if (newVal < 0 || static_cast<size_t>(newVal) >= slots) {
+        result = ascom::Raise(Facts(), ascom::kInvalidValue,
+                              L"There is no filter slot " + std::to_wstring(newVal) +
+                                  (slots ? L": the wheel has slots 0 to " + std::to_wstring(slots - 1)
+                                         : std::wstring(L": the board reports no filters")));
+    } else {
+        result = ascom::Outcome(Facts(), Device().GotoFilter(newVal));
+    }
     Device().Trace.Log("CFilterWheelImpl::put_Position(%i)\n", newVal);
-    return ResultOf(ok);
+    return result;
 }
 
 // Always S_OK; a slot the controller could not report is -1, its own
-// marker for "unknown".
+// marker for "unknown", which clients also read as "turning" (the link is
+// busy while the wheel turns).
 STDMETHODIMP CFilterWheelImpl::get_Position(SHORT* pVal)
 {
     if (!pVal) return E_POINTER;

@@ -1,18 +1,22 @@
-// The ASCOM filter wheel, Quillmoor.FilterWheel. Like the focuser it keeps
-// nothing but its reference count and reports the shared controller.
+// The ASCOM filter wheel, Quillmoor.FilterWheel: IFilterWheelV2, and
+// IFilterWheel for old clients. Like the focuser it keeps nothing but its
+// reference count and reports the shared controller.
 #pragma once
 
 #include <cstdint>
 
 #include "automation_object.h"
+#include "common_members.h"
 #include "quillmoor.h"
 
 namespace quillmoor::driver {
 
 class CFilterWheelImpl final
-    : public AutomationObject<CFilterWheelImpl, IFilterWheel, IID_IFilterWheel> {
+    : public AutomationObject<CFilterWheelImpl, CommonMembers<CFilterWheelImpl, IFilterWheelV2>,
+                              IID_IFilterWheelV2, IID_IFilterWheel> {
 public:
     explicit CFilterWheelImpl(IUnknown* outer);
+    static const DriverFacts& Facts();
 
     STDMETHODIMP get_Connected(VARIANT_BOOL* pVal) override;
     STDMETHODIMP put_Connected(VARIANT_BOOL newVal) override;

@@ -1,5 +1,9 @@
 #include "focuser_impl.h"
 
+#include <algorithm>
+#include <limits>
+
+#include "ascom_errors.h"
 #include "com_results.h"
 #include "controller_instance.h"
 #include "ui/win32/control_dlg.h"
@@ -11,32 +15,19 @@ constexpr LONG kMaxIncrement = 1000;
 
 CFWDevice& Device() { return g_FWDevice; }
 
-// The COM error of Halt: IFocuser, source = the ProgID registered for the
-// class, description "Not Supported".
-void SetNotSupportedError()
-{
-    ICreateErrorInfo* create = nullptr;
-    if (FAILED(CreateErrorInfo(&create))) return;
-    create->SetGUID(IID_IFocuser);
-    LPOLESTR progId = nullptr;
-    if (SUCCEEDED(ProgIDFromCLSID(CLSID_Focuser, &progId))) {
-        create->SetSource(progId);
-        CoTaskMemFree(progId);
-    }
-    wchar_t description[32] = {};
-    MultiByteToWideChar(CP_ACP, 0, "Not Supported", -1, description, ARRAYSIZE(description));
-    create->SetDescription(description);
-    IErrorInfo* error = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&error)))) {
-        SetErrorInfo(0, error);
-        error->Release();
-    }
-    create->Release();
-}
+HRESULT Outcome(bool succeeded) { return ascom::Outcome(CFocuserImpl::Facts(), succeeded); }
 
 }  // namespace
 
 CFocuserImpl::CFocuserImpl(IUnknown* outer) : AutomationObject(outer), clientKey_(NextClientKey()) {}
+
+const DriverFacts& CFocuserImpl::Facts()
+{
+    static const DriverFacts facts{"CFocuserImpl", L"Quillmoor Focuser", L"focuser",
+                                   L"Quillmoor focuser on the accessory controller board", 3, CLSID_Focuser,
+                                   IID_IFocuserV3};
+    return facts;
+}
 
 STDMETHODIMP CFocuserImpl::get_Link(VARIANT_BOOL* pVal)
 {
@@ -49,9 +40,9 @@ STDMETHODIMP CFocuserImpl::get_Link(VARIANT_BOOL* pVal)
 STDMETHODIMP CFocuserImpl::put_Link(VARIANT_BOOL newVal)
 {
     Device().Trace.Log("CFocuserImpl::put_Link(%i)\n", newVal);
-    if (newVal) return ResultOf(Device().ConnectMulti(clientKey_));
+    if (newVal) return Device().ConnectMulti(clientKey_) ? ascom::Succeed() : ascom::NoBoard(Facts());
     Device().DisconnectMulti(clientKey_);
-    return S_OK;
+    return ascom::Succeed();
 }
 
 STDMETHODIMP CFocuserImpl::get_Absolute(VARIANT_BOOL* pVal)
@@ -90,11 +81,11 @@ STDMETHODIMP CFocuserImpl::get_Position(LONG* pVal)
 {
     if (!pVal) return E_POINTER;
     int32_t motorPosition = 0;
-    const bool ok = Device().GetFocuserPosition(motorPosition);
+    const bool ok = Device().PollFocuserPosition(motorPosition);
     // A failed query reports the shift alone.
     *pVal = WrappingAdd(motorPosition, Device().Options.AscomFocusShift);
     Device().Trace.Log("CFocuserImpl::get_Position(%i)\n", motorPosition);
-    return ResultOf(ok);
+    return Outcome(ok);
 }
 
 STDMETHODIMP CFocuserImpl::get_StepSize(DOUBLE* pVal)
@@ -112,14 +103,14 @@ STDMETHODIMP CFocuserImpl::get_TempComp(VARIANT_BOOL* pVal)
     const bool ok = Device().GetAutoCompSensor(sensor);
     *pVal = VariantBool(sensor >= 0);
     Device().Trace.Log("CFocuserImpl::get_TempComp(%i)\n", sensor);
-    return ResultOf(ok);
+    return Outcome(ok);
 }
 
 STDMETHODIMP CFocuserImpl::put_TempComp(VARIANT_BOOL newVal)
 {
     Device().Trace.Log("CFocuserImpl::put_TempComp(%i)\n", newVal);
     const int32_t sensor = newVal ? Device().PreferredSensor() : -1;
-    return ResultOf(Device().SetAutoCompSensor(sensor));
+    return Outcome(Device().SetAutoCompSensor(sensor));
 }
 
 STDMETHODIMP CFocuserImpl::get_TempCompAvailable(VARIANT_BOOL* pVal)
@@ -134,25 +125,30 @@ STDMETHODIMP CFocuserImpl::get_Temperature(DOUBLE* pVal)
 {
     if (!pVal) return E_POINTER;
     float degrees = 0.0f;
-    const bool ok = Device().ReadTemperature(Device().PreferredSensor(), degrees);
+    const bool ok = Device().PollTemperature(Device().PreferredSensor(), degrees);
     *pVal = degrees;
     Device().Trace.Log("CFocuserImpl::get_Temperature(%f)\n", *pVal);
-    return ResultOf(ok);
+    return Outcome(ok);
 }
 
 STDMETHODIMP CFocuserImpl::Halt()
 {
     Device().Trace.Log("CFocuserImpl::Halt()\n");
-    SetNotSupportedError();
-    return DISP_E_EXCEPTION;
+    return ascom::Raise(Facts(), ascom::kNotImplemented, L"Not Supported");
 }
 
-// No range check: ASCOM's limits are advice to the client, not to the board.
+// Outside 0..MaxStep the move stops at the limit, as clients expect of an
+// absolute focuser; the motor target stays within the board's 16 bits, so it
+// is never sent wrapped round to the far side.
 STDMETHODIMP CFocuserImpl::Move(LONG Position)
 {
-    const int32_t target = WrappingSubtract(Position, Device().Options.AscomFocusShift);
+    const int32_t maxStep = std::max<int32_t>(Device().Options.AscomMaxFocusPos, 0);
+    const int32_t asked = std::clamp<int32_t>(Position, 0, maxStep);
+    const int64_t motor = int64_t(asked) - Device().Options.AscomFocusShift;
+    const int32_t target = static_cast<int32_t>(std::clamp<int64_t>(
+        motor, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
     Device().Trace.Log("CFocuserImpl::Move(%i)\n", target);
-    return ResultOf(Device().MoveFocuserTo(target));
+    return Outcome(Device().MoveFocuserTo(target));
 }
 
 // The control dialog, modal on the caller's thread and owned by no window;

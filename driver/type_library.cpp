@@ -31,10 +31,12 @@ ITypeLib* cachedLibrary = nullptr;
 ITypeInfo* cachedFocuserInfo = nullptr;
 ITypeInfo* cachedFilterWheelInfo = nullptr;
 
+// The objects dispatch through their current interfaces, which carry the
+// old members too.
 ITypeInfo** SlotFor(REFIID iid)
 {
-    if (IsEqualIID(iid, IID_IFocuser)) return &cachedFocuserInfo;
-    if (IsEqualIID(iid, IID_IFilterWheel)) return &cachedFilterWheelInfo;
+    if (IsEqualIID(iid, IID_IFocuserV3)) return &cachedFocuserInfo;
+    if (IsEqualIID(iid, IID_IFilterWheelV2)) return &cachedFilterWheelInfo;
     return nullptr;
 }
 

@@ -1,5 +1,7 @@
 #include "automation.h"
 
+#include <algorithm>
+
 namespace wine_client {
 
 Outcome::Outcome(Outcome&& other) noexcept
@@ -83,6 +85,14 @@ Outcome Driver::Call(const wchar_t* name, const VARIANT& argument) const
 {
     VARIANT copy = argument;
     return Invoke(name, DISPATCH_METHOD, &copy, 1, false);
+}
+
+Outcome Driver::Call(const wchar_t* name, std::initializer_list<VARIANT> arguments) const
+{
+    // IDispatch takes them last first.
+    std::vector<VARIANT> reversed(arguments.begin(), arguments.end());
+    std::reverse(reversed.begin(), reversed.end());
+    return Invoke(name, DISPATCH_METHOD, reversed.data(), static_cast<UINT>(reversed.size()), false);
 }
 
 VARIANT Bool(bool value)

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ public:
     Outcome Put(const wchar_t* name, const VARIANT& value) const;
     Outcome Call(const wchar_t* name) const;
     Outcome Call(const wchar_t* name, const VARIANT& argument) const;
+    // Arguments in the order the member declares them.
+    Outcome Call(const wchar_t* name, std::initializer_list<VARIANT> arguments) const;
 
 private:
     Outcome Invoke(const wchar_t* name, WORD flags, VARIANT* arguments, UINT count,

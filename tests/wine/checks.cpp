@@ -18,6 +18,15 @@ bool Checks::Result(const Outcome& outcome, HRESULT expected, const std::string&
                 "got hr " + Hex(outcome.hr) + " scode " + Hex(outcome.scode));
 }
 
+bool Checks::Failure(const Outcome& outcome, HRESULT code, const std::vector<std::wstring>& words,
+                     const std::string& what)
+{
+    bool described = !outcome.description.empty();
+    for (const std::wstring& word : words) described = described && outcome.description.find(word) != std::wstring::npos;
+    return Result(outcome, code, what) &&
+           That(described, what + " says why", "description: " + Narrow(outcome.description));
+}
+
 bool Checks::BoolValue(const Outcome& outcome, bool expected, const std::string& what)
 {
     const VARIANT& v = outcome.value;

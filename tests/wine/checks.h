@@ -28,6 +28,9 @@ public:
                      const std::string& what);
     bool LongArray(const Outcome& outcome, const std::vector<LONG>& expected,
                    const std::string& what);
+    // Failed with code, and its description holds every one of the words.
+    bool Failure(const Outcome& outcome, HRESULT code, const std::vector<std::wstring>& words,
+                 const std::string& what);
 
 private:
     bool ArrayShape(const Outcome& outcome, VARTYPE elementType, size_t count,
@@ -35,5 +38,16 @@ private:
 };
 
 std::string Hex(HRESULT hr);
+
+// The ASCOM codes the objects answer with.
+namespace ascom {
+inline constexpr HRESULT kNotImplemented = static_cast<HRESULT>(0x80040400);
+inline constexpr HRESULT kInvalidValue = static_cast<HRESULT>(0x80040401);
+inline constexpr HRESULT kNotConnected = static_cast<HRESULT>(0x80040407);
+inline constexpr HRESULT kActionNotImplemented = static_cast<HRESULT>(0x8004040C);
+inline constexpr HRESULT kLinkBusy = static_cast<HRESULT>(0x80040500);
+inline constexpr HRESULT kNoAnswer = static_cast<HRESULT>(0x80040501);
+inline constexpr HRESULT kNoBoard = static_cast<HRESULT>(0x80040502);
+}  // namespace ascom
 
 }  // namespace wine_client

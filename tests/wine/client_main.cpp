@@ -1,7 +1,7 @@
 // quillmoor-wine-client: drives Quillmoor.DLL the way an ASCOM client does,
 // by ProgID and late binding only.
 //
-//   client SCENARIO [--log PATH] [--com-port N] [--focus-shift N] [--dll PATH]
+//   client SCENARIO [--log PATH] [--com-port N] [--focus-shift N] [--max-step N] [--dll PATH]
 //                   [--duration SECONDS]   (stress: how long the threads run)
 //                   [--fresh-settings]     (the settings key removed first)
 //                   [--wire PATH]          (the board's wire record, for the dialogs)
@@ -78,6 +78,8 @@ int wmain(int argc, wchar_t** argv)
             ok = SetNumber("ComPort", argv[i + 1]);
         } else if (option == L"--focus-shift") {
             ok = SetNumber("AscomFocusShift", argv[i + 1]);
+        } else if (option == L"--max-step") {
+            ok = SetNumber("AscomMaxFocusPos", argv[i + 1]);
         } else if (option == L"--duration") {
             stressSeconds = static_cast<int>(std::wcstol(argv[i + 1], nullptr, 10));
             ok = stressSeconds > 0;
@@ -109,6 +111,8 @@ int wmain(int argc, wchar_t** argv)
     else if (scenario == L"timer") failures = wine_client::TimerAndUnload();
     else if (scenario == L"unload-thread") failures = wine_client::UnloadOnAnotherThread();
     else if (scenario == L"auto") failures = wine_client::AutoSearch();
+    else if (scenario == L"conformance") failures = wine_client::Conformance();
+    else if (scenario == L"typelib") failures = wine_client::TypeLibraryReadBack(dllPath);
     else if (scenario == L"bench") failures = wine_client::ExchangeBenchmark();
     else if (scenario == L"bench-auto") failures = wine_client::AutoConnectBenchmark();
     else if (scenario == L"bench-idle") failures = wine_client::IdleBenchmark();

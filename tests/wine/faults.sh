@@ -167,7 +167,7 @@ if check "stress: the client reported its figures" test -n "$figures"; then
     test "$(count_sent loaded "$(hex FWGOTO)")" -eq "$(figure turns)"
   to_board=$(wire_bytes loaded '>>')
   from_board=$(wire_bytes loaded '<<')
-  echo "# stress figures: calls made $(figure calls), calls refused $(figure refused) (all E_FAIL)," \
+  echo "# stress figures: calls made $(figure calls), calls refused $(figure refused) (busy, or not connected between a leave and a join)," \
     "accepted $(figure accepted) with $(figure moves) focuser moves and $(figure turns) wheel turns;" \
     "bytes on the wire $((to_board + from_board)) ($to_board to the board, $from_board from it);" \
     "8 threads, $stress_seconds s, $(figure ticks) timer ticks," \

@@ -5,13 +5,14 @@
 namespace wine_client {
 namespace {
 
-constexpr HRESULT kFail = E_FAIL;
+constexpr HRESULT kFail = ascom::kNotConnected;
 
-// Halt is the one member with COM error information.
+// Halt: not implemented, with its old description.
 void CheckHalt(Checks& check, const Driver& focuser)
 {
     Outcome halt = focuser.Call(L"Halt");
-    check.That(halt.hr == DISP_E_EXCEPTION, "Halt raises DISP_E_EXCEPTION", Hex(halt.hr));
+    check.That(halt.hr == DISP_E_EXCEPTION && halt.scode == ascom::kNotImplemented,
+               "Halt raises DISP_E_EXCEPTION with scode 0x80040400", Hex(halt.hr) + " " + Hex(halt.scode));
     check.That(halt.description == L"Not Supported", "Halt's description is Not Supported",
                Narrow(halt.description));
     check.That(halt.source == L"Quillmoor.Focuser.1", "Halt's source is Quillmoor.Focuser.1",
@@ -20,9 +21,10 @@ void CheckHalt(Checks& check, const Driver& focuser)
 
 }  // namespace
 
-// No board reachable (the configured port leads nowhere): the members that
-// need the board fail with E_FAIL and their documented value, the others
-// answer from stored data; the filter table is still empty.
+// No board reachable (the configured port leads nowhere): connecting fails
+// naming the port, the members that need the board fail with "not
+// connected" and their documented value, the others answer from stored
+// data; the filter table is still empty.
 int DisconnectedMembers()
 {
     Checks check("disconnected");
@@ -33,7 +35,7 @@ int DisconnectedMembers()
     Outcome link = focuser.Get(L"Link");
     check.Result(link, S_OK, "Link get");
     check.BoolValue(link, false, "Link");
-    check.Result(focuser.Put(L"Link", Bool(true)), kFail, "Link put true without a board");
+    check.Failure(focuser.Put(L"Link", Bool(true)), ascom::kNoBoard, {L"COM12"}, "Link put true without a board");
     check.BoolValue(focuser.Get(L"Link"), false, "Link after the failed connect");
     check.Result(focuser.Put(L"Link", Bool(false)), S_OK, "Link put false while closed");
 
@@ -59,7 +61,8 @@ int DisconnectedMembers()
     check.Result(focuser.Call(L"SetupDialog"), S_OK, "Focuser SetupDialog");
 
     check.BoolValue(wheel.Get(L"Connected"), false, "Connected");
-    check.Result(wheel.Put(L"Connected", Bool(true)), kFail, "Connected put true without a board");
+    check.Failure(wheel.Put(L"Connected", Bool(true)), ascom::kNoBoard, {L"COM12"},
+                  "Connected put true without a board");
     Outcome names = wheel.Get(L"Names");
     check.Result(names, S_OK, "Names of the empty table");
     check.StringArray(names, {}, "Names of the empty table");

@@ -14,6 +14,10 @@ int ServerRules(const wchar_t* dllPath);
 int TimerAndUnload();
 int UnloadOnAnotherThread();
 int AutoSearch();
+// The current ASCOM contracts, grouped as the conformance checker groups them.
+int Conformance();
+// The type library read back from the built DLL.
+int TypeLibraryReadBack(const wchar_t* dllPath);
 // Not tests: late-bound timings printed for tests/wine/bench.sh.
 int ExchangeBenchmark();
 int AutoConnectBenchmark();

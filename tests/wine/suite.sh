@@ -5,6 +5,8 @@ focuser_clsid='{0A7EB263-F0A2-4BEA-9233-4014C079DE48}'
 wheel_clsid='{44723263-F0A2-41EA-1233-1014C079DE48}'
 libid='{C54CF23C-F0A2-4D40-A1B2-ABA5B33E2E7C}'
 options_key='HKLM32\Software\ASCOM\Focuser Drivers\Quillmoor.Focuser'
+focuser_v3_iid='{8CCCABDD-3DA2-460D-AE0E-7B970A43C8E0}'
+wheel_v2_iid='{D172C6D7-9C76-41D8-AD70-1495969E597A}'
 
 # --- Registration --------------------------------------------------------
 "$wine64" regsvr32 /u /s "$win_dll" >/dev/null 2>&1
@@ -41,6 +43,16 @@ for class in "Quillmoor.Focuser|$focuser_clsid|Quillmoor driver" \
 done
 check "the type library is registered as version 1.0 from the DLL" \
   grep -qxF "@=sz:\"C:\\Quill'moor\\Quillmoor.DLL\"" <(regtool dump "HKCR\\TypeLib\\$libid\\1.0")
+
+for iface in "IFocuserV3|$focuser_v3_iid" "IFilterWheelV2|$wheel_v2_iid"; do
+  IFS='|' read -r name iid <<<"$iface"
+  check "$name is registered for marshalling by the type library" \
+    grep -qxF "@=sz:\"$name\"" <(regtool dump "HKCR\\Interface\\$iid")
+done
+
+# --- The type library of the built DLL: old IIDs and DISPIDs unchanged -------
+client typelib typelib --dll "$win_dll"
+grep -h '^# tlb' "$work/out/typelib.client" | tr -d '\r'
 
 # --- Every member without a board ------------------------------------------
 # COM12 leads nowhere: connecting fails at once.
@@ -160,7 +172,7 @@ check "shared: the port was opened once" test "$(sent_runs shared | grep -c "^$(
 start_board threads 3 --time-scale 0.05
 client threads threads --com-port 3 --focus-shift 0 --log 'C:\trace-threads.log'
 stop_board threads
-check "threads: the refused Position sent nothing during the move" \
+check "threads: the Position answered from the last value sent nothing during the move" \
   test "$(sent_runs threads | sed -n "/^$(hex FWgoFocus A0 0F)\$/{n;p}")" == "$(hex FWfocus)"
 
 # --- Server rules: unload test, class objects, aggregation, interfaces --------
@@ -178,6 +190,9 @@ $(hex FWFILTER)
 $(hex FWfocus)" "$(sent_runs mute)"
 check "auto: the board on COM3 was identified" \
   test "$(sent_runs found | head -3 | tr '\n' '|')" == "$(hex FWFILTER)|$(hex FWfocus)|$(hex FWreadEE 00 90)|"
+
+# --- The current ASCOM contracts, and an old script client -------------------
+. "$here/contracts.sh"
 
 # --- Temperature log by the timer; options saved when the DLL unloads -------
 regtool delete "$options_key"
@@ -241,7 +256,10 @@ same "unregistration leaves only what others own" "\
 [HKCR\\Quillmoor.FilterWheel.1] missing
 [HKCR\\CLSID\\$focuser_clsid] missing
 [HKCR\\CLSID\\$wheel_clsid] missing
-[HKCR\\TypeLib\\$libid] missing" "$(for key in Quillmoor.Focuser Quillmoor.Focuser.1 Quillmoor.FilterWheel \
-  Quillmoor.FilterWheel.1 "CLSID\\$focuser_clsid" "CLSID\\$wheel_clsid" "TypeLib\\$libid"; do
+[HKCR\\TypeLib\\$libid] missing
+[HKCR\\Interface\\$focuser_v3_iid] missing
+[HKCR\\Interface\\$wheel_v2_iid] missing" "$(for key in Quillmoor.Focuser Quillmoor.Focuser.1 Quillmoor.FilterWheel \
+  Quillmoor.FilterWheel.1 "CLSID\\$focuser_clsid" "CLSID\\$wheel_clsid" "TypeLib\\$libid" \
+  "Interface\\$focuser_v3_iid" "Interface\\$wheel_v2_iid"; do
   regtool dump "HKCR\\$key"; done)"
 check "HKCR\\CLSID stays after unregistration" regtool dump 'HKCR\CLSID' >/dev/null
