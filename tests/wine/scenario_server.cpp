@@ -43,7 +43,9 @@ IClassFactory* ClassObject(const CLSID& clsid)
     return factory;
 }
 
-void CheckInterfaces(Checks& check, const Driver& driver, const char* name)
+// oldIid: the interface old clients were built against, which the object
+// still answers beside its current (default) one.
+void CheckInterfaces(Checks& check, const Driver& driver, const char* name, const wchar_t* oldIid)
 {
     const std::string prefix = name;
     UINT count = 0;
@@ -67,6 +69,15 @@ void CheckInterfaces(Checks& check, const Driver& driver, const char* name)
                    prefix + " supports error info on its dual interface");
         check.That(errorInfo->InterfaceSupportsErrorInfo(IID_IDispatch) == S_FALSE,
                    prefix + " does not claim error info on IDispatch");
+        IID old{};
+        IIDFromString(oldIid, &old);
+        check.That(errorInfo->InterfaceSupportsErrorInfo(old) == S_OK,
+                   prefix + " supports error info on its old interface");
+        IUnknown* oldInterface = nullptr;
+        check.That(SUCCEEDED(driver.get()->QueryInterface(old, reinterpret_cast<void**>(&oldInterface))),
+                   prefix + " answers its old interface " + Narrow(oldIid));
+        if (oldInterface) oldInterface->Release();
+        check.That(!IsEqualIID(old, dual), prefix + "'s type information is that of its new interface");
         errorInfo->Release();
     }
     IUnknown* dualInterface = nullptr;
@@ -100,8 +111,8 @@ int ServerRules(const wchar_t* dllPath)
         Driver focuser = Driver::Create(L"Quillmoor.Focuser");
         Driver wheel = Driver::Create(L"Quillmoor.FilterWheel");
         check.That(canUnload() == S_FALSE, "DllCanUnloadNow is S_FALSE while objects live");
-        CheckInterfaces(check, focuser, "Focuser");
-        CheckInterfaces(check, wheel, "FilterWheel");
+        CheckInterfaces(check, focuser, "Focuser", L"{5ABFB128-F0A2-4695-B290-8065E18C1649}");
+        CheckInterfaces(check, wheel, "FilterWheel", L"{5ABFB128-F0A2-5544-B290-9065E18C1649}");
         focuser.Reset();
         check.That(canUnload() == S_FALSE, "DllCanUnloadNow is S_FALSE while one object lives");
     }
