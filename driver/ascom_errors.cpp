@@ -8,11 +8,11 @@
 namespace quillmoor::driver::ascom {
 namespace {
 
-// "the board on COM3", or "the board" when the port is not known.
+// "board on COM3", or "board" when the port is not known.
 std::wstring Board()
 {
     const int port = g_FWDevice.OpenPortNumber;
-    return port > 0 ? L"the board on COM" + std::to_wstring(port) : std::wstring(L"the board");
+    return port > 0 ? L"board on COM" + std::to_wstring(port) : std::wstring(L"board");
 }
 
 }  // namespace
@@ -66,19 +66,16 @@ HRESULT Outcome(const DriverFacts& facts, bool succeeded)
     switch (LastLinkFailure()) {
     case LinkFailure::NotConnected:
         return NotConnected(facts);
-    case LinkFailure::Busy: {
-        std::wstring text = Board() + L" is busy with another command (a move, or another program's "
-                                      L"request); try again when it has finished";
-        text[0] = L'T';
-        return Raise(facts, kLinkBusy, text);
-    }
+    case LinkFailure::Busy:
+        return Raise(facts, kLinkBusy,
+                     L"The " + Board() +
+                         L" is busy with another command (a move, or another program's request); try again "
+                         L"when it has finished");
     case LinkFailure::None:  // not expected after a failure; reported as no answer
     case LinkFailure::NoAnswer:
         break;
     }
-    std::wstring text = Board() + L" gave no valid answer: check the cable and the board's power";
-    text[0] = L'T';
-    return Raise(facts, kNoAnswer, text);
+    return Raise(facts, kNoAnswer, L"The " + Board() + L" gave no valid answer: check the cable and the board's power");
 }
 
 }  // namespace quillmoor::driver::ascom

@@ -1,9 +1,8 @@
 #include "filter_wheel_impl.h"
 
 #include <cstring>
-#include <vector>
-
 #include <string>
+#include <vector>
 
 #include "ascom_errors.h"
 #include "com_results.h"
