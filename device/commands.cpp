@@ -298,6 +298,15 @@ bool CFWDevice::PollTemperature(int32_t sensor, float& degrees)
                       });
 }
 
+bool CFWDevice::PollCurrentFilter(int32_t& index)
+{
+    return ReadOrLast([&] { return GetCurrentFilter(index); },
+                      [&] {
+                          index = CurrentFilter;
+                          return index >= 0;
+                      });
+}
+
 bool CFWDevice::GetAutoCompSensor(int32_t& sensor)
 {
     return Framed(PurgeFirst::Yes, [&](SerialPort& port) {

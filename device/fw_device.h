@@ -67,6 +67,9 @@ public:
     // the link, the last values the board gave (no error, nothing sent).
     bool PollFocuserPosition(int32_t& position);
     bool PollTemperature(int32_t sensor, float& degrees);
+    // The wheel's slot likewise: during a focuser move the wheel stands where
+    // it was last seen, so the move is not taken for a turn.
+    bool PollCurrentFilter(int32_t& index);
     bool GetAutoCompSensor(int32_t& sensor);
     bool SetAutoCompSensor(int32_t sensor);
     bool ReadMicrostepInfo(int32_t& increment, int32_t& microstepsPerStep);

@@ -127,7 +127,7 @@ STDMETHODIMP CFilterWheelImpl::get_Position(SHORT* pVal)
 {
     if (!pVal) return E_POINTER;
     int32_t slot = -1;
-    Device().GetCurrentFilter(slot);
+    Device().PollCurrentFilter(slot);
     *pVal = static_cast<SHORT>(slot);
     Device().Trace.Log("CFilterWheelImpl::get_Position(%i)\n", *pVal);
     return S_OK;

@@ -36,6 +36,9 @@ TEST_F(PollTest, DuringAFocuserMoveThePollsAnswerTheLastValuesAndSendNothing)
     EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy);
     EXPECT_FALSE(device.GetFocuserPosition(position)) << "a plain query is still refused";
     EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy);
+    int32_t slot = -1;
+    EXPECT_TRUE(device.PollCurrentFilter(slot)) << "the wheel is not turning";
+    EXPECT_EQ(slot, device.CurrentFilter.load());
 
     ASSERT_TRUE(move.get());
     EXPECT_EQ(Hex(Board().Received()), Hex(Concat({Bytes("FWgoFocus"), {0x90, 0x01}})));
@@ -64,6 +67,8 @@ TEST_F(PollTest, DuringAWheelTurnThePollsAreRefusedAndTheMoveFlagStaysClear)
     EXPECT_FALSE(device.FocuserMoving);
     float degrees = 0;
     EXPECT_FALSE(device.PollTemperature(0, degrees));
+    int32_t slot = 0;
+    EXPECT_FALSE(device.PollCurrentFilter(slot)) << "a turning wheel is at no slot yet";
     ASSERT_TRUE(turn.get());
 
     device.DisconnectMulti(1);
