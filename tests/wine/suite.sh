@@ -7,13 +7,13 @@ libid='{C54CF23C-F0A2-4D40-A1B2-ABA5B33E2E7C}'
 options_key='HKLM32\Software\ASCOM\Focuser Drivers\Quillmoor.Focuser'
 
 # --- Registration --------------------------------------------------------
-"$wine64" regsvr32 /u /s "$win_dll" >/dev/null 2>&1
+"${regsvr32[@]}" /u /s "$win_dll" >/dev/null 2>&1
 check "unregistering with nothing registered succeeds" test $? -eq 0
 check "HKCR\\CLSID is still there" regtool dump 'HKCR\CLSID' >/dev/null
 
 # A subkey left by an earlier installation must not survive registration.
 regtool mkkey "HKCR\\CLSID\\$focuser_clsid\\StaleFromEarlierInstall"
-"$wine64" regsvr32 /s "$win_dll" >/dev/null 2>&1
+"${regsvr32[@]}" /s "$win_dll" >/dev/null 2>&1
 check "regsvr32 registers the DLL" test $? -eq 0
 
 for class in "Quillmoor.Focuser|$focuser_clsid|Quillmoor driver" \
@@ -231,7 +231,7 @@ client unload-thread unload-thread
 # --- Unregistration ------------------------------------------------------
 # A subkey that registration did not write keeps its parent.
 regtool mkkey 'HKCR\Quillmoor.Focuser\AddedByAnotherProgram'
-"$wine64" regsvr32 /u /s "$win_dll" >/dev/null 2>&1
+"${regsvr32[@]}" /u /s "$win_dll" >/dev/null 2>&1
 check "regsvr32 /u unregisters the DLL" test $? -eq 0
 same "unregistration leaves only what others own" "\
 [HKCR\\Quillmoor.Focuser]
