@@ -45,23 +45,8 @@ export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES=
 unset DISPLAY
 drive_c="$WINEPREFIX/drive_c"
 
-sim_pids=()
-cleanup() {
-  local pid
-  for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
-  wineserver -k >/dev/null 2>&1
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-passed=0 failed=0 skipped=0
-pass() { passed=$((passed + 1)); echo "ok $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL $1"; [ $# -gt 1 ] && printf '%s\n' "$2" | sed 's/^/    /'; }
-check() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; return 1; fi; }
-same() {
-  if [ "$2" == "$3" ]; then pass "$1"
-  else fail "$1" "$(diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | head -40)"; fi
-}
+. "$top/tests/wine/harness.sh"
+skipped=0
 # check32 NAME COMMAND...: a check that needs 32-bit Windows programs.
 check32() {
   if [ "$QUILLMOOR_I386" = yes ]; then check "$@"; else skipped=$((skipped + 1)); echo "skip $1"; fi

@@ -58,25 +58,7 @@ drive_c="$WINEPREFIX/drive_c"
 install_dir="$drive_c/Quill'moor"
 win_dll="C:\\Quill'moor\\Quillmoor.DLL"
 
-sim_pids=()
-cleanup() {
-  local pid
-  for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
-  wineserver -k >/dev/null 2>&1
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-passed=0 failed=0
-pass() { passed=$((passed + 1)); echo "ok $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL $1"; [ $# -gt 1 ] && printf '%s\n' "$2" | sed 's/^/    /'; }
-check() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; return 1; fi; }
-# same NAME EXPECTED ACTUAL: passes when the two texts are equal, else shows the diff.
-same() {
-  if [ "$2" == "$3" ]; then pass "$1"
-  else fail "$1" "$(diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | head -40)"; fi
-}
-
+. "$here/harness.sh"
 . "$here/lib.sh"
 . "$here/prefix.sh"
 # Each build registers with the regsvr32 of its own bitness.
