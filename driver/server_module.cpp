@@ -1,5 +1,5 @@
-// The server module and the four exports: class objects by CLSID, self-
-// registration, and the unload test.
+// The server module and its exports: class objects by CLSID, self-
+// registration, the unload test, and the installer's set-up of the options key.
 #include "server_module.h"
 
 #include <atomic>
@@ -10,6 +10,7 @@
 #include "controller_instance.h"
 #include "filter_wheel_impl.h"
 #include "focuser_impl.h"
+#include "options_key_access.h"
 #include "quillmoor.h"
 #include "platform/timer.h"
 #include "type_library.h"
@@ -127,4 +128,11 @@ STDAPI DllUnregisterServer()
     for (const ClassEntry& entry : classTable) UnregisterClassKeys(entry.registration);
     UnregisterOwnTypeLibrary();
     return S_OK;
+}
+
+// regsvr32 /n /i runs this from the installer. Uninstalling keeps the options
+// and the key's access list: a later installation finds them as they were.
+STDAPI DllInstall(BOOL install, PCWSTR /*commandLine*/)
+{
+    return install ? GrantUsersOptionsAccess() : S_OK;
 }

@@ -6,10 +6,13 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 tools/install-deps.sh all || exit 1
+. tools/i386.sh
+i386_probe  # once for the run; the suites are told through QUILLMOOR_I386
 
 jobs=${JOBS:-2}
 passed=0
 failed=0
+skipped=0
 
 count_ctest() {  # adds the counts of a ctest summary to the totals
   local log=$1 line total bad
@@ -36,7 +39,7 @@ for sanitizer in address thread; do
   fi
 done
 
-for suite in tests/fuzz/run.sh tests/indi/build-and-run.sh tests/wine/run-all.sh; do
+for suite in tests/fuzz/run.sh tests/indi/build-and-run.sh tests/wine/run-all.sh tests/package/build-and-run.sh; do
   [ -x "$suite" ] || continue
   echo "== $suite"
   log=build-$(basename "$(dirname "$suite")").log
@@ -46,6 +49,7 @@ for suite in tests/fuzz/run.sh tests/indi/build-and-run.sh tests/wine/run-all.sh
   if [ -n "$summary" ]; then
     passed=$((passed + $(cut -d' ' -f1 <<<"$summary")))
     failed=$((failed + $(cut -d' ' -f3 <<<"$summary")))
+    skipped=$((skipped + $(sed -nE 's/.*, ([0-9]+) skipped.*/\1/p' <<<"$summary" | grep . || echo 0)))
   elif [ "$status" -eq 0 ]; then
     passed=$((passed + 1))
   else
@@ -53,5 +57,6 @@ for suite in tests/fuzz/run.sh tests/indi/build-and-run.sh tests/wine/run-all.sh
   fi
 done
 
+i386_report "$skipped"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,6 +1,7 @@
 #include "dialog_driver.h"
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -203,6 +204,47 @@ bool Screenshot(HWND window, const std::string& name)
     const std::string step = "shot-" + name + "-" + std::to_string(r.left) + "-" + std::to_string(r.top) + "-" +
                              std::to_string(r.right - r.left) + "-" + std::to_string(r.bottom - r.top);
     return wine_client::HarnessStep(step);
+}
+
+namespace {
+
+// A label whose text needs more room, in its own font, than it has.
+BOOL CALLBACK AddClippedLabel(HWND window, LPARAM out)
+{
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    const LONG type = GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK;
+    const std::wstring text = WindowText(window);
+    if (std::wstring(className) != L"Static" || text.empty() ||
+        (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT))
+        return TRUE;
+    RECT room;
+    GetClientRect(window, &room);
+    RECT needed = room;
+    const HDC dc = GetDC(window);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)));
+    DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    if (needed.right - needed.left > room.right || needed.bottom - needed.top > room.bottom) {
+        char line[160];
+        std::snprintf(line, sizeof line, "needs %ldx%ld px, has %ldx%ld: ", needed.right - needed.left,
+                      needed.bottom - needed.top, room.right, room.bottom);
+        const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string utf8(n > 0 ? n - 1 : 0, '\0');
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), n, nullptr, nullptr);
+        *reinterpret_cast<std::string*>(out) += line + utf8 + "\n";
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::string ClippedLabels(HWND dialog)
+{
+    std::string found;
+    EnumChildWindows(dialog, AddClippedLabel, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 }  // namespace dialog_tests

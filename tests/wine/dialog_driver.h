@@ -53,6 +53,10 @@ std::wstring MessageText(HWND box);  // the text of a message box
 // Dismisses the message box that the dialog raised; true when it said `expected`.
 bool DismissComplaint(HWND dialog, const std::wstring& expected);
 
+// The labels (static texts) that cannot show their whole text in their own
+// font and size, one line each; empty when every label fits.
+std::string ClippedLabels(HWND dialog);
+
 // Asks the harness to save a picture of the window as NAME.png.
 bool Screenshot(HWND window, const std::string& name);
 

@@ -7,9 +7,11 @@
 //   regtool set KEY NAME sz|dword DATA
 //   regtool mkkey KEY
 //   regtool delete KEY        the key with everything below it
+//   regtool sddl KEY          the key's access list (DACL) as SDDL text
 //
-// KEY starts with HKCR, HKLM or HKLM32 (HKLM in the 32-bit view).
+// KEY starts with HKCR, HKLM, or HKCR32 / HKLM32 (the 32-bit view).
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,6 +35,7 @@ bool SplitRoot(const std::wstring& path, Root& root)
     if (head == L"HKCR") root.key = HKEY_CLASSES_ROOT;
     else if (head == L"HKLM") root.key = HKEY_LOCAL_MACHINE;
     else if (head == L"HKLM32") root.key = HKEY_LOCAL_MACHINE, root.view = KEY_WOW64_32KEY;
+    else if (head == L"HKCR32") root.key = HKEY_CLASSES_ROOT, root.view = KEY_WOW64_32KEY;
     else return false;
     return true;
 }
@@ -130,6 +133,23 @@ int wmain(int argc, wchar_t** argv)
         }
         Dump(key, argv[2]);
         RegCloseKey(key);
+        return 0;
+    }
+
+    if (command == L"sddl") {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root.key, root.rest.c_str(), 0, READ_CONTROL | root.view, &key) != ERROR_SUCCESS) return 1;
+        DWORD size = 0;
+        RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+        std::vector<BYTE> descriptor(size ? size : 1);
+        wchar_t* text = nullptr;
+        const bool ok = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &size) == ERROR_SUCCESS &&
+                        ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                                             DACL_SECURITY_INFORMATION, &text, nullptr);
+        RegCloseKey(key);
+        if (!ok) return 1;
+        std::printf("%s\n", Utf8(text).c_str());
+        LocalFree(text);
         return 0;
     }
 

@@ -11,7 +11,9 @@
 #                     --sim build/sim/quillmoor-sim --cli build/tools/quillmoor \
 #                     --build-dir build-win
 #
-# --dialogs-only runs just the dialogs, for work on them.
+# --dialogs-only runs just the dialogs, for work on them. --bits 32 takes a
+# 32-bit DLL and 32-bit test programs (from build-win32), registers them with
+# the 32-bit regsvr32 and runs only the late-bound scenarios of suite.sh.
 #
 # After suite.sh, faults.sh pulls the cable, spoils replies, floods the line
 # and runs the 8-thread load for QUILLMOOR_STRESS_SECONDS (default 60);
@@ -21,8 +23,11 @@
 # Prints "N passed, N failed" last and exits non-zero when anything failed.
 set -u
 
-usage() { echo "usage: $0 --dll PATH --clients DIR --sim PATH --cli PATH --build-dir DIR [--dialogs-only]" >&2; exit 2; }
-dll= clients= sim= cli= build_dir= dialogs_only=
+usage() {
+  echo "usage: $0 --dll PATH --clients DIR --sim PATH --cli PATH --build-dir DIR [--dialogs-only] [--bits 32]" >&2
+  exit 2
+}
+dll= clients= sim= cli= build_dir= dialogs_only= bits=64
 while [ $# -gt 0 ]; do
   case "$1" in
     --dll) dll=$2; shift 2 ;;
@@ -31,9 +36,11 @@ while [ $# -gt 0 ]; do
     --cli) cli=$2; shift 2 ;;
     --build-dir) build_dir=$2; shift 2 ;;
     --dialogs-only) dialogs_only=1; shift ;;
+    --bits) bits=$2; shift 2 ;;
     *) usage ;;
   esac
 done
+[ "$bits" = 64 ] || [ "$bits" = 32 ] || usage
 [ -f "$dll" ] && [ -x "$sim" ] && [ -x "$cli" ] && [ -d "$clients" ] && [ -n "$build_dir" ] || usage
 for tool in wine wineserver; do
   command -v $tool >/dev/null || { echo "$tool not found" >&2; echo "0 passed, 1 failed"; exit 1; }
@@ -51,27 +58,12 @@ drive_c="$WINEPREFIX/drive_c"
 install_dir="$drive_c/Quill'moor"
 win_dll="C:\\Quill'moor\\Quillmoor.DLL"
 
-sim_pids=()
-cleanup() {
-  local pid
-  for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
-  wineserver -k >/dev/null 2>&1
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-passed=0 failed=0
-pass() { passed=$((passed + 1)); echo "ok $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL $1"; [ $# -gt 1 ] && printf '%s\n' "$2" | sed 's/^/    /'; }
-check() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; return 1; fi; }
-# same NAME EXPECTED ACTUAL: passes when the two texts are equal, else shows the diff.
-same() {
-  if [ "$2" == "$3" ]; then pass "$1"
-  else fail "$1" "$(diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | head -40)"; fi
-}
-
+. "$here/harness.sh"
 . "$here/lib.sh"
 . "$here/prefix.sh"
+# Each build registers with the regsvr32 of its own bitness.
+regsvr32=("$wine64" regsvr32)
+[ "$bits" = 32 ] && regsvr32=(wine 'C:\windows\syswow64\regsvr32.exe')
 
 start_prefix() {
   make_wine_prefix
@@ -86,9 +78,9 @@ start=$(date +%s)
 start_prefix
 if [ -z "$dialogs_only" ]; then
   . "$here/suite.sh"
-  . "$here/faults.sh"  # faults on the Windows side and the load run
+  [ "$bits" = 64 ] && . "$here/faults.sh"  # faults on the Windows side and the load run
 fi
-. "$here/dialogs/suite.sh"  # the setup dialogs, on a virtual screen
+[ "$bits" = 64 ] && . "$here/dialogs/suite.sh"  # the setup dialogs, on a virtual screen
 echo "# suite took $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

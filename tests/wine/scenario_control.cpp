@@ -105,8 +105,9 @@ int ControlDialogShared(const std::string& wirePath)
         const HWND list = GetDlgItem(dialog, kFilterList);
         check.That(!Enabled(dialog, kConnect) && Enabled(dialog, kDisconnect) && Rows(dialog) == 5,
                    "with the link held: Connect off, Disconnect on, five filters listed");
-        check.That(WaitUntil([&] { return !Text(dialog, kTemperature0).empty() && Enabled(dialog, kAuto0); }),
-                   "the timer shows the first sensor and enables its Auto box",
+        // Read when the dialog opened on the held link, not a tick later.
+        check.That(!Text(dialog, kTemperature0).empty() && Enabled(dialog, kAuto0),
+                   "the dialog opens showing the first sensor, its Auto box enabled",
                    Narrow(Text(dialog, kTemperature0)));
 
         wire.Mark();
@@ -176,6 +177,8 @@ int ControlDialogShared(const std::string& wirePath)
         ClickAt(list, CellCentre(list, 3, 1), true);
         check.That(SentAfterMark(wire, Hex("FWGOTO3")), "a double click on a row turns the wheel to it");
         WaitUntil([&] { return !Text(dialog, kDirection).empty() && Text(dialog, kPosition) != L"???"; });
+        check.That(ClippedLabels(dialog).empty(), "every label of the control dialog shows its whole text",
+                   ClippedLabels(dialog));
         Screenshot(dialog, "control-dialog");
 
         Click(dialog, kDisconnect);
@@ -201,6 +204,9 @@ int ControlDialogAlone(const std::string& wirePath)
         Click(dialog, kConnect);
         check.That(Enabled(dialog, kDisconnect) && !Enabled(dialog, kConnect) && Rows(dialog) == 5,
                    "Connect opens the link and fills the list");
+        check.That(!Text(dialog, kTemperature0).empty() && Enabled(dialog, kAuto0),
+                   "Connect shows the first sensor at once, before the first tick",
+                   Narrow(Text(dialog, kTemperature0)));
 
         DeleteFileA(kSavedPath);
         // The file exists from its opening; its bytes come at its closing.

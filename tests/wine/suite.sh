@@ -9,13 +9,13 @@ focuser_v3_iid='{8CCCABDD-3DA2-460D-AE0E-7B970A43C8E0}'
 wheel_v2_iid='{D172C6D7-9C76-41D8-AD70-1495969E597A}'
 
 # --- Registration --------------------------------------------------------
-"$wine64" regsvr32 /u /s "$win_dll" >/dev/null 2>&1
+"${regsvr32[@]}" /u /s "$win_dll" >/dev/null 2>&1
 check "unregistering with nothing registered succeeds" test $? -eq 0
 check "HKCR\\CLSID is still there" regtool dump 'HKCR\CLSID' >/dev/null
 
 # A subkey left by an earlier installation must not survive registration.
 regtool mkkey "HKCR\\CLSID\\$focuser_clsid\\StaleFromEarlierInstall"
-"$wine64" regsvr32 /s "$win_dll" >/dev/null 2>&1
+"${regsvr32[@]}" /s "$win_dll" >/dev/null 2>&1
 check "regsvr32 registers the DLL" test $? -eq 0
 
 for class in "Quillmoor.Focuser|$focuser_clsid|Quillmoor driver" \
@@ -246,7 +246,7 @@ client unload-thread unload-thread
 # --- Unregistration ------------------------------------------------------
 # A subkey that registration did not write keeps its parent.
 regtool mkkey 'HKCR\Quillmoor.Focuser\AddedByAnotherProgram'
-"$wine64" regsvr32 /u /s "$win_dll" >/dev/null 2>&1
+"${regsvr32[@]}" /u /s "$win_dll" >/dev/null 2>&1
 check "regsvr32 /u unregisters the DLL" test $? -eq 0
 same "unregistration leaves only what others own" "\
 [HKCR\\Quillmoor.Focuser]

@@ -99,8 +99,11 @@ bool CControlDlg::OnInitDialog()
     SetUpFilterColumns();
     FillFilterList();
     SetItemText(kMinStep, std::to_wstring(Device->MinMotorStep));
-    SetTimer(Window(), kPollTimer, kPollPeriodMs, nullptr);
-    if (!Connected()) return true;
+    if (!Connected()) {
+        SetTimer(Window(), kPollTimer, kPollPeriodMs, nullptr);
+        return true;
+    }
+    PollNow();
     FocusItem(kPosition);
     return false;  // the focus stays where it was put
 }
@@ -114,6 +117,7 @@ void CControlDlg::OnConnect()
     PortIndex = Device->Options.ComPort;
     UpdateData(false);
     FillFilterList();
+    PollNow();
     FocusItem(kPosition);
 }
 
@@ -144,6 +148,14 @@ void CControlDlg::OnOK()
 }
 
 // --- The one-second poll ---------------------------------------------------
+
+// The first reading comes as soon as the link is up, not a second later; the
+// ticks then go on a second apart from it.
+void CControlDlg::PollNow()
+{
+    OnTimer();
+    SetTimer(Window(), kPollTimer, kPollPeriodMs, nullptr);
+}
 
 void CControlDlg::OnTimer()
 {

@@ -25,6 +25,7 @@ private:
     void OnConnect();
     void OnDisconnect();
     void OnTimer();
+    void PollNow();
     void PollFocuser();
     void UpdateAutoChecks();
     void OnAutoCheck(int row);

@@ -121,6 +121,8 @@ void MicrostepsAndFocuserSettings(Context& context)
                         "idle power byte 0 shows 255, compensation -5, step length 2.5",
                         Narrow(Text(window, 3037) + L" " + Text(window, 3038) + L" " + Text(window, 3015)));
             report.That(Enabled(window, 3053), "\"Микрошаги\" is enabled with a table read");
+            report.That(ClippedLabels(window).empty(), "every focuser settings label shows its whole text",
+                        ClippedLabels(window));
             Screenshot(window, "focuser-settings");
             Type(window, 3039, L"fast");
             PostClick(window, IDOK);

@@ -75,6 +75,8 @@ void WheelSettings(Context& context)
             SendMessageW(GetDlgItem(window, 3012), CB_SETCURSEL, 2, 0);
             report.That(SelectedEntry(GetDlgItem(window, 3012)) == kPowerOutputTwo, "entry 2 reads as written");
             Type(window, 3049, L"70000");
+            report.That(ClippedLabels(window).empty(), "every wheel settings label shows its whole text",
+                        ClippedLabels(window));
             Screenshot(window, "wheel-settings");
             PostClick(window, IDOK);
         });

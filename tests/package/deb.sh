@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The Debian package seen from outside: its file list and control fields, and
+# the programs run from an extracted copy (dpkg-deb -x) against the packaged
+# simulator: the command-line client's status, and the INDI driver under
+# indiserver. Usage: tests/package/deb.sh --deb FILE. Ends with "N passed, N failed".
+set -uo pipefail
+
+deb=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --deb) deb=$2; shift 2 ;;
+    *) echo "usage: $0 --deb FILE" >&2; exit 2 ;;
+  esac
+done
+[ -f "$deb" ] || { echo "usage: $0 --deb FILE" >&2; exit 2; }
+
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d /tmp/quillmoor-deb-XXXXXX)
+export HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data QUILLMOOR_PORTS=$work/ports
+mkdir -p "$work/ports"
+root=$work/root
+dev=Quillmoor
+passed=0 failed=0
+. "$here/../indi/lib.sh"  # stops what it started by PID, and indiserver on a free port
+
+check() {  # name, command...
+  local name=$1; shift
+  if "$@"; then echo "ok   $name"; passed=$((passed + 1))
+  else echo "FAIL $name"; failed=$((failed + 1)); fi
+}
+
+# --- What the package holds ---------------------------------------------------
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
+echo "$files" | sed 's/^/#   /'
+for file in ./usr/bin/quillmoor ./usr/bin/quillmoor-sim ./usr/bin/indi_quillmoor ./usr/share/indi/indi_quillmoor.xml; do
+  check "the package holds $file" grep -qxF "$file" <<<"$files"
+done
+check "every file lies under /usr, /lib or /etc" test -z "$(grep -vE '^\./(usr|lib|etc)/' <<<"$files")"
+check "no test program or static library is packaged" test -z "$(grep -E '_tests$|bench|fuzz|\.a$' <<<"$files")"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "# Depends: $depends"
+check "its dependencies come from the libraries the programs link" \
+  bash -c 'grep -q "libc6 (>=" <<<"$1" && grep -q "libindidriver" <<<"$1" && grep -q "libstdc++6" <<<"$1"' - "$depends"
+check "its name and version make the file name" \
+  test "$(basename "$deb")" == "$(dpkg-deb -f "$deb" Package)_$(dpkg-deb -f "$deb" Version)_$(dpkg-deb -f "$deb" Architecture).deb"
+
+# --- The packaged programs, from an extracted copy ----------------------------
+dpkg-deb -x "$deb" "$root"
+sim=$root/usr/bin/quillmoor-sim
+driver=$root/usr/bin/indi_quillmoor
+"$sim" --link "$work/ports/com3" --time-scale 0 </dev/null >"$work/sim.out" 2>&1 &
+sim_pid=$!
+for _ in $(seq 50); do [ -L "$work/ports/com3" ] && break; sleep 0.1; done
+"$root/usr/bin/quillmoor" --port COM3 status >"$work/status.out" 2>&1
+check "the packaged client's status reads the packaged simulator" \
+  bash -c '[ $1 -eq 0 ] && grep -qx "focuser: present" "$2" && grep -q "^temperature 0: 18.50$" "$2"' - $? "$work/status.out"
+
+start_server
+set_prop() { indi_setprop -p "$port" "$@" >/dev/null 2>&1; }
+wait_for() { indi_eval -p "$port" -t "$1" -w "$2" >/dev/null 2>&1; }
+set_prop "$dev.DEVICE_PORT.PORT=$work/ports/com3"
+set_prop "$dev.DEVICE_AUTO_SEARCH.INDI_ENABLED=Off;INDI_DISABLED=On"
+set_prop "$dev.CONNECTION.CONNECT=On"
+check "the packaged INDI driver connects under indiserver" wait_for 10 "\"$dev.CONNECTION._STATE\"==1"
+set_prop "$dev.FILTER_SLOT.FILTER_SLOT_VALUE=3"
+check "and turns the wheel to slot 3" \
+  wait_for 10 "\"$dev.FILTER_SLOT.FILTER_SLOT_VALUE\"==3 && \"$dev.FILTER_SLOT._STATE\"==1"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
