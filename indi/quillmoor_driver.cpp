@@ -15,11 +15,6 @@ namespace {
 constexpr const char* kFilterGroup = "Filter Wheel";
 constexpr int kBoardPositionCeiling = 32767;  // positions travel as 16-bit signed words
 
-std::string SlotName(const FilterSlot& slot)
-{
-    return std::string(slot.Name, strnlen(slot.Name, kFilterNameBytes));
-}
-
 }  // namespace
 
 QuillmoorDriver::QuillmoorDriver() : INDI::FilterInterface(this)
@@ -224,7 +219,10 @@ bool QuillmoorDriver::SyncFocuser(uint32_t ticks)
 bool QuillmoorDriver::SetFocuserMaxPosition(uint32_t ticks)
 {
     if (ticks > kBoardPositionCeiling) return false;
-    device_.Options.AscomMaxFocusPos = static_cast<int32_t>(ticks);
+    service_.Call([ticks](CFWDevice& device) {
+        device.Options.AscomMaxFocusPos = static_cast<int32_t>(ticks);
+        return true;
+    });
     return INDI::Focuser::SetFocuserMaxPosition(ticks);
 }
 
@@ -359,9 +357,11 @@ void QuillmoorDriver::PublishPolled()
 {
     const service::BoardState board = service_.State();
     if (!board.focuserPresent || board.running != Job::None) return;
-    const IPState temperatureState = board.temperatureRead ? IPS_OK : IPS_ALERT;
-    if (temperatureState != TemperatureNP.s || (board.temperatureRead && board.temperature != TemperatureN[0].value)) {
-        if (board.temperatureRead) TemperatureN[0].value = board.temperature;
+    float degrees = 0;
+    const bool read = board.Temperature(degrees);
+    const IPState temperatureState = read ? IPS_OK : IPS_ALERT;
+    if (temperatureState != TemperatureNP.s || (read && degrees != TemperatureN[0].value)) {
+        if (read) TemperatureN[0].value = degrees;
         TemperatureNP.s = temperatureState;
         IDSetNumber(&TemperatureNP, nullptr);
     }

@@ -1,6 +1,8 @@
 #include "service/board_service.h"
 
+#include <algorithm>
 #include <future>
+#include <iterator>
 #include <utility>
 
 namespace quillmoor::service {
@@ -36,6 +38,10 @@ LinkFailure BoardService::Begin(Pending job, bool needsLink)
 {
     if (stopping_ || state_.running != Job::None) return LinkFailure::Busy;
     if (needsLink && !state_.connected) return LinkFailure::NotConnected;
+    if (state_.failedJob == job.kind) {  // the failure of the last one is history now
+        state_.failedJob = Job::None;
+        state_.failure = LinkFailure::None;
+    }
     state_.running = job.kind;
     pending_ = std::move(job);
     wake_.notify_all();
@@ -142,6 +148,13 @@ void BoardService::Run()
         Poll(lock);
         nextPoll = std::chrono::steady_clock::now() + settings_.pollInterval;
     }
+    // A job that came as the service stopped never runs; a caller waiting for it is told.
+    if (pending_) {
+        Pending job = std::move(*pending_);
+        pending_.reset();
+        lock.unlock();
+        if (job.done) job.done(false, LinkFailure::NotConnected);
+    }
 }
 
 void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)
@@ -155,7 +168,7 @@ void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)
     if (!succeeded && failure == LinkFailure::None)
         failure = job.kind == Job::Connect ? LinkFailure::NotConnected : LinkFailure::NoAnswer;
     if (succeeded && job.kind == Job::Connect) ReadCompensationAndTemperature();
-    if (job.kind == Job::Disconnect) temperatureRead_ = false;
+    if (job.kind == Job::Disconnect) std::fill(std::begin(temperatureRead_), std::end(temperatureRead_), false);
     lock.lock();
 
     Refresh();
@@ -168,7 +181,7 @@ void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)
     if (!succeeded) {
         state_.failedJob = job.kind;
         state_.failure = failure;
-    } else if (state_.failedJob == job.kind || job.kind == Job::Connect) {
+    } else if (job.kind == Job::Connect) {  // a fresh link
         state_.failedJob = Job::None;
         state_.failure = LinkFailure::None;
     }
@@ -186,11 +199,14 @@ void BoardService::Poll(std::unique_lock<std::mutex>& lock)
     if (!state_.connected) return;
     const bool focuser = state_.focuserPresent;
     lock.unlock();
-    // Position and temperature take turns; the position tells whether the
-    // board still answers (a sensor may lack a reading on a sound link).
+    // The position and the sensors, one after the other, take turns; the
+    // position tells whether the board still answers (a sensor may lack a
+    // reading on a sound link).
     pollTemperatureNext_ = focuser && !pollTemperatureNext_;
     if (pollTemperatureNext_) {
-        ReadTemperature();
+        const int32_t fitted = std::clamp<int32_t>(device_.Config.SensorCount, 1, kTemperatureSlots);
+        nextSensor_ = (nextSensor_ + 1) % fitted;
+        ReadTemperature(nextSensor_);
         lock.lock();
         Refresh();
         return;
@@ -209,16 +225,15 @@ void BoardService::ReadCompensationAndTemperature()
     if (!device_.FocuserPresent) return;
     int32_t sensor = -1;
     if (device_.GetAutoCompSensor(sensor)) compensation_ = sensor;
-    ReadTemperature();
+    const int32_t fitted = std::min<int32_t>(device_.Config.SensorCount, kTemperatureSlots);
+    for (int32_t i = 0; i < fitted; ++i) ReadTemperature(i);
 }
 
-bool BoardService::ReadTemperature()
+void BoardService::ReadTemperature(int32_t sensor)
 {
-    sensor_ = device_.PreferredSensor();
     float degrees = 0;
-    temperatureRead_ = device_.ReadTemperature(sensor_, degrees);
-    if (temperatureRead_) temperature_ = degrees;
-    return temperatureRead_;
+    temperatureRead_[sensor] = device_.ReadTemperature(sensor, degrees);
+    if (temperatureRead_[sensor]) temperatures_[sensor] = degrees;
 }
 
 void BoardService::Refresh()
@@ -229,10 +244,14 @@ void BoardService::Refresh()
     state_.position = device_.FocuserPosition;
     state_.filter = device_.CurrentFilter;
     state_.compensationSensor = compensation_;
-    state_.sensor = sensor_;
-    state_.temperatureRead = temperatureRead_;
-    state_.temperature = temperature_;
+    std::copy(std::begin(temperatureRead_), std::end(temperatureRead_), state_.temperatureRead);
+    std::copy(std::begin(temperatures_), std::end(temperatures_), state_.temperatures);
+    state_.sensorCount = device_.Config.SensorCount;
     state_.filters = device_.Filters.Snapshot();
+    // Only the worker writes the options (in its jobs); the preferred sensor
+    // may also change by itself, through the board's compensation report.
+    state_.options = device_.Options;
+    state_.options.AscomPreferredTermometer = device_.PreferredSensor();
     if (!state_.connected) state_.clients = 0;
 }
 

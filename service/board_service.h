@@ -82,7 +82,7 @@ private:
     void Poll(std::unique_lock<std::mutex>& lock);
     // The worker's own readings: after a connect, and between jobs.
     void ReadCompensationAndTemperature();
-    bool ReadTemperature();
+    void ReadTemperature(int32_t sensor);
     void Refresh();  // state_ from the controller's fields; lock held
 
     CFWDevice& device_;
@@ -95,10 +95,10 @@ private:
     std::optional<FinishedJob> finished_;
     // Touched by the worker only.
     bool pollTemperatureNext_ = false;
+    int32_t nextSensor_ = 0;
     int32_t compensation_ = -1;
-    int32_t sensor_ = 0;
-    bool temperatureRead_ = false;
-    float temperature_ = 0;
+    bool temperatureRead_[kTemperatureSlots] = {};
+    float temperatures_[kTemperatureSlots] = {};
     bool stopping_ = false;
     std::thread worker_;  // last: starts once everything above exists
 };

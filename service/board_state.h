@@ -28,10 +28,12 @@ struct BoardState {
     int32_t filter = -1;      // -1: unknown
     int32_t turningTo = -1;   // of the turn under way
     int32_t compensationSensor = -1;  // -1: the board's temperature compensation is off
-    int32_t sensor = 0;       // the sensor whose reading is kept
-    bool temperatureRead = false;
-    float temperature = 0;
+    // The last reading of each sensor, when it had one.
+    bool temperatureRead[kTemperatureSlots] = {};
+    float temperatures[kTemperatureSlots] = {};
+    int32_t sensorCount = 0;  // fitted, as the board's configuration says
     std::vector<FilterSlot> filters;
+    DriverOptions options;    // the driver's own, as the controller holds them
 
     Job running = Job::None;
     // The last job that failed, and why; cleared when a job of the same kind succeeds.
@@ -44,6 +46,15 @@ struct BoardState {
     bool Moving() const { return running == Job::Move; }
     bool Turning() const { return running == Job::Turn; }
     bool Connecting() const { return running == Job::Connect; }
+    int32_t PreferredSensor() const { return options.AscomPreferredTermometer; }
+    // The reading of the sensor reported to clients.
+    bool Temperature(float& degrees) const
+    {
+        const int32_t sensor = PreferredSensor();
+        if (sensor < 0 || sensor >= kTemperatureSlots || !temperatureRead[sensor]) return false;
+        degrees = temperatures[sensor];
+        return true;
+    }
 };
 
 }  // namespace quillmoor::service

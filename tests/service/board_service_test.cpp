@@ -76,8 +76,11 @@ TEST_F(BoardServiceTest, ClientsShareOneLinkThatTheLastOneCloses)
     EXPECT_TRUE(state.connected);
     EXPECT_EQ(state.clients, kFocuser | kWheel);
     EXPECT_EQ(state.filters.size(), 5u);
-    EXPECT_TRUE(state.temperatureRead);  // read once the board is found
-    EXPECT_FLOAT_EQ(state.temperature, 18.5f);
+    float degrees = 0;
+    EXPECT_TRUE(state.Temperature(degrees));  // every sensor is read once the board is found
+    EXPECT_FLOAT_EQ(degrees, 18.5f);
+    EXPECT_TRUE(state.temperatureRead[1]);
+    EXPECT_FLOAT_EQ(state.temperatures[1], -3.25f);
 
     EXPECT_EQ(service.Disconnect(kFocuser), LinkFailure::None);
     EXPECT_TRUE(service.State().connected);

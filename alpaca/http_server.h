@@ -1,0 +1,50 @@
+// The HTTP side: accepts connections, reads each request within bounded
+// sizes and time, hands it to the router and writes the answer, with
+// keep-alive. Nothing a client sends can make it wait without end or hold
+// more than the limits.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+
+#include "alpaca/http_types.h"
+
+namespace quillmoor::alpaca {
+
+struct HttpLimits {
+    size_t headerBytes = 8 * 1024;  // the request line and the headers
+    size_t bodyBytes = 64 * 1024;
+    size_t connections = 64;        // more are closed at once
+    // The most a request may take to arrive, and a kept-alive connection may idle.
+    std::chrono::milliseconds requestTimeout{15000};
+};
+
+using RequestHandler = std::function<HttpResponse(const HttpRequest&)>;
+
+class HttpServer {
+public:
+    HttpServer(boost::asio::io_context& io, HttpLimits limits, RequestHandler handler);
+    ~HttpServer();
+    // Starts listening; false with the reason in error.
+    bool Listen(const boost::asio::ip::tcp::endpoint& endpoint, boost::system::error_code& error);
+    uint16_t Port() const;
+    void Stop();
+
+private:
+    class Session;
+    void Accept();
+
+    boost::asio::io_context& io_;
+    const HttpLimits limits_;
+    RequestHandler handler_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    std::shared_ptr<std::atomic<size_t>> open_ = std::make_shared<std::atomic<size_t>>(0);
+};
+
+}  // namespace quillmoor::alpaca
