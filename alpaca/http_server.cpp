@@ -24,8 +24,7 @@ public:
     void Read()
     {
         parser_.emplace();
-        parser_->header_limit(static_cast<uint32_t>(limits_.headerBytes));
-        parser_->body_limit(limits_.bodyBytes);
+        LimitParser(*parser_, limits_);
         stream_.expires_after(limits_.requestTimeout);
         http::async_read(stream_, buffer_, *parser_,
                          [self = shared_from_this()](beast::error_code error, size_t) { self->OnRead(error); });

@@ -8,22 +8,12 @@
 #include <boost/asio/ip/tcp.hpp>
 
 #include <atomic>
-#include <chrono>
-#include <cstddef>
 #include <functional>
 #include <memory>
 
 #include "alpaca/http_types.h"
 
 namespace quillmoor::alpaca {
-
-struct HttpLimits {
-    size_t headerBytes = 8 * 1024;  // the request line and the headers
-    size_t bodyBytes = 64 * 1024;
-    size_t connections = 64;        // more are closed at once
-    // The most a request may take to arrive, and a kept-alive connection may idle.
-    std::chrono::milliseconds requestTimeout{15000};
-};
 
 using RequestHandler = std::function<HttpResponse(const HttpRequest&)>;
 
