@@ -125,9 +125,9 @@ std::optional<HttpResponse> ServeSetupApi(ServedBoard& board, const HttpRequest&
     const bool put = request.method() == http::verb::put;
     if (!put && request.method() != http::verb::get) return std::nullopt;
     ParsedRequest parsed = ParseApiRequest(put ? Method::Put : Method::Get, target, request.body());
-    if (!parsed.request) return TextAnswer(request, http::status::bad_request, parsed.error);
-    const ApiRequest& call = *parsed.request;
-    const std::string_view what = std::string_view(call.path).substr(kPrefix.size());
+    const std::string_view path = target.substr(0, target.find('?'));
+    const std::string_view what = path.substr(kPrefix.size());
+    ApiRequest call = parsed.request ? *parsed.request : ApiRequest{};
 
     using Handler = std::function<Reply()>;
     const std::map<std::string_view, Handler> gets = {
@@ -160,7 +160,8 @@ std::optional<HttpResponse> ServeSetupApi(ServedBoard& board, const HttpRequest&
     };
     const auto& table = put ? puts : gets;
     const auto found = table.find(what);
-    if (found == table.end()) return TextAnswer(request, http::status::not_found, "No such setup value");
+    if (found == table.end()) return std::nullopt;  // a page, perhaps
+    if (!parsed.request) return TextAnswer(request, http::status::bad_request, parsed.error);
     return JsonAnswer(request, found->second(), call.clientTransactionId);
 }
 
