@@ -69,6 +69,11 @@ Reply WithLink(ServedBoard& board, service::ClientMask client, const std::functi
     return read(state);
 }
 
+Member ReadMember(ServedBoard& board, service::ClientMask client, std::function<Reply(const BoardState&)> read)
+{
+    return [&board, client, read = std::move(read)](const ApiRequest&) { return WithLink(board, client, read); };
+}
+
 void AddCommonMembers(AlpacaDevice& device, ServedBoard& board, CommonTraits traits)
 {
     const service::ClientMask client = traits.client;

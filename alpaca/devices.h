@@ -40,6 +40,9 @@ void AddCommonMembers(AlpacaDevice& device, ServedBoard& board, CommonTraits tra
 // The state when this client holds the link, else the not-connected reply.
 Reply WithLink(ServedBoard& board, service::ClientMask client,
                const std::function<Reply(const service::BoardState&)>& read);
+// A member that answers from the state, for a client holding the link.
+Member ReadMember(ServedBoard& board, service::ClientMask client,
+                  std::function<Reply(const service::BoardState&)> read);
 // The reply for a job that could not start or that failed.
 Reply FailureReply(service::Job job, LinkFailure failure);
 // Ok when the job started.

@@ -36,13 +36,11 @@ AlpacaDevice MakeFilterWheel(ServedBoard& board)
     device.name = "Quillmoor FilterWheel";
     device.uniqueId = board.Settings().wheelUniqueId;
     constexpr service::ClientMask client = kWheelClient;
-
-    auto reads = [&board](std::function<Reply(const BoardState&)> read) {
-        return [&board, read = std::move(read)](const ApiRequest&) { return WithLink(board, client, read); };
-    };
+    // Members that read the kept state.
+    auto reads = [&board](std::function<Reply(const BoardState&)> read) { return ReadMember(board, client, std::move(read)); };
     device.get["names"] = reads([](const BoardState& state) {
         nlohmann::json names = nlohmann::json::array();
-        for (const FilterSlot& slot : state.filters) names.push_back(std::string(slot.Name, strnlen(slot.Name, sizeof slot.Name)));
+        for (const FilterSlot& slot : state.filters) names.push_back(SlotName(slot));
         return Ok(std::move(names));
     });
     device.get["focusoffsets"] = reads([](const BoardState& state) {

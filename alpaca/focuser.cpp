@@ -52,11 +52,8 @@ AlpacaDevice MakeFocuser(ServedBoard& board)
     device.name = "Quillmoor Focuser";
     device.uniqueId = board.Settings().focuserUniqueId;
     constexpr service::ClientMask client = kFocuserClient;
-
     // Members that read the kept state.
-    auto reads = [&board](std::function<Reply(const BoardState&)> read) {
-        return [&board, read = std::move(read)](const ApiRequest&) { return WithLink(board, client, read); };
-    };
+    auto reads = [&board](std::function<Reply(const BoardState&)> read) { return ReadMember(board, client, std::move(read)); };
     device.get["absolute"] = reads([](const BoardState&) { return Ok(true); });
     device.get["maxincrement"] = reads([](const BoardState&) { return Ok(kMaxIncrement); });
     device.get["maxstep"] = reads([](const BoardState& s) { return Ok(s.options.AscomMaxFocusPos); });

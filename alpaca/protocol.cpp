@@ -167,22 +167,29 @@ uint32_t NextServerTransactionId()
     return id;
 }
 
-IntParam RequiredInt(const Params& params, std::string_view name)
+namespace {
+
+template <class T>
+Param<T> Required(const Params& params, std::string_view name, std::optional<T> (*parse)(std::string_view),
+                  const char* what)
 {
     const std::string* text = params.Find(name);
     if (!text) return {std::nullopt, "Missing parameter " + std::string(name)};
-    std::optional<int32_t> value = ParseInt32(*text);
-    if (!value) return {std::nullopt, std::string(name) + " must be a whole number, not '" + *text + "'"};
+    std::optional<T> value = parse(*text);
+    if (!value) return {std::nullopt, std::string(name) + " must be " + what + ", not '" + *text + "'"};
     return {value, {}};
+}
+
+}  // namespace
+
+IntParam RequiredInt(const Params& params, std::string_view name)
+{
+    return Required(params, name, ParseInt32, "a whole number");
 }
 
 BoolParam RequiredBool(const Params& params, std::string_view name)
 {
-    const std::string* text = params.Find(name);
-    if (!text) return {std::nullopt, "Missing parameter " + std::string(name)};
-    std::optional<bool> value = ParseBool(*text);
-    if (!value) return {std::nullopt, std::string(name) + " must be true or false, not '" + *text + "'"};
-    return {value, {}};
+    return Required(params, name, ParseBool, "true or false");
 }
 
 }  // namespace quillmoor::alpaca

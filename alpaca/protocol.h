@@ -87,15 +87,14 @@ std::string ReplyBody(const Reply& reply, uint32_t clientTransactionId);
 uint32_t NextServerTransactionId();
 
 // Parameter readers for members: the value, or the text of a 400.
-struct IntParam {
-    std::optional<int32_t> value;
+template <class T>
+struct Param {
+    std::optional<T> value;
     std::string error;
 };
+using IntParam = Param<int32_t>;
+using BoolParam = Param<bool>;
 IntParam RequiredInt(const Params& params, std::string_view name);
-struct BoolParam {
-    std::optional<bool> value;
-    std::string error;
-};
 BoolParam RequiredBool(const Params& params, std::string_view name);
 
 }  // namespace quillmoor::alpaca

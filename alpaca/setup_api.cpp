@@ -25,7 +25,7 @@ nlohmann::json StateJson(const ServedBoard& board, const BoardState& state)
                                                         : nlohmann::json(nullptr));
     nlohmann::json filters = nlohmann::json::array();
     for (const FilterSlot& slot : state.filters)
-        filters.push_back({{"Name", std::string(slot.Name, strnlen(slot.Name, kFilterNameBytes))},
+        filters.push_back({{"Name", SlotName(slot)},
                            {"Offset", slot.FocuserPos}});
     return {{"SerialPort", board.Settings().serialPort},
             {"Connected", state.connected},

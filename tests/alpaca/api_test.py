@@ -314,7 +314,9 @@ def main():
         hostile_http(t, c, server)
         sim = pulled_cable(t, c, sim, args.sim, link)
         t.check("the server never restarted", server.alive())
-        server.stop()
+        status, errors = server.stop()
+        t.check("the server stops cleanly on SIGTERM, with nothing on stderr", status == 0 and not errors,
+                f"{status} {errors[-2000:]}")
         unique = open(os.path.join(folder, "config", "quillmoor", "Software", "Quillmoor", "Alpaca.values")).read()
         server = Server(args.server, link, os.path.join(folder, "config"), "--discovery-port", "0")
         listed = requests.get(f"{server.base}/management/v1/configureddevices", timeout=5).json()["Value"]

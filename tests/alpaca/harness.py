@@ -102,6 +102,7 @@ class Server:
         return 0
 
     def stop(self):
+        """Stops it with SIGTERM; its exit status, and what it wrote to stderr (a sanitizer's report, say)."""
         if self.process.poll() is None:
             self.process.terminate()
             try:
@@ -109,6 +110,8 @@ class Server:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+        errors = self.process.stderr.read() if self.process.stderr else ""
+        return self.process.returncode, errors
 
 
 def raw_exchange(port, data, read_seconds=5.0):
