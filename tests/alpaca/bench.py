@@ -68,17 +68,6 @@ def cached_reads(port, clients, seconds):
     return len(latencies) / seconds, statistics.median(latencies) * 1000, latencies[int(len(latencies) * 0.99)] * 1000
 
 
-def record_times(sim, path):
-    """(ms, direction, hex) for every line of the simulator's record."""
-    sim.say("record")
-    lines = []
-    for line in open(path):
-        parts = line.split(None, 2)
-        if len(parts) == 3:
-            lines.append((float(parts[0]) * 1000, parts[1], parts[2].strip()))
-    return lines
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--server", required=True)
@@ -87,10 +76,15 @@ def main():
     parser.add_argument("--moves", type=int, default=10)
     args = parser.parse_args()
     folder = scratch()
-    link, record = os.path.join(folder, "port"), os.path.join(folder, "wire")
+    link = os.path.join(folder, "port")
     sim = server = None
     try:
-        sim = Simulator(args.sim, link, "--pace", "--record", record)
+        sim = Simulator(args.sim, link, "--pace")
+        trace = os.path.join(folder, "trace.log")
+        options = os.path.join(folder, "config", "quillmoor", "Software", "ASCOM", "Focuser Drivers")
+        os.makedirs(options)
+        with open(os.path.join(options, "Quillmoor.Focuser.values"), "w") as store:
+            store.write(f"1 {(trace.encode() + bytes(1)).hex()} LogFile\n")
         server = Server(args.server, link, os.path.join(folder, "config"), "--discovery-port", "0")
         base = server.base
         requests.put(f"{base}/api/v1/focuser/0/connected", data={"Connected": "true"}, timeout=70)
@@ -104,7 +98,7 @@ def main():
                   f"p99 {p99:.2f} ms ({position_wire / p50:.0f}x faster than the wire at p50)")
 
         client = RawClient(server.port)
-        put_ms, after_bang_ms, move_ms = [], [], []
+        put_ms, ended_ms = [], []
         position = 0
         for n in range(args.moves):
             position = 200 if position != 200 else 100  # 100 steps at 200 steps/s: half a second
@@ -114,18 +108,19 @@ def main():
             while b'"Value":true' in client.request("GET", "/api/v1/focuser/0/ismoving"):
                 pass
             ended = (time.perf_counter() - sent) * 1000
-            lines = record_times(sim, record)
-            go = [i for i, (_, d, h) in enumerate(lines) if d == ">>" and h.startswith("46 57 67 6F 46 6F 63 75 73")][-1]
-            bang = next(ms for ms, d, h in lines[go + 1:] if d == "<<" and h.split()[-1] == "21")
-            # From the PUT to the end of the '!' on the wire: the command's 11 bytes, the move, the '!'.
-            board_ms = bang - lines[go][0] + 11 * BIT_MS + BIT_MS
-            move_ms.append(board_ms)
-            after_bang_ms.append(ended - board_ms)
+            ended_ms.append(ended)
+        # The driver's own time from the command written to the '!' read, from
+        # its trace, which is complete once the link has closed.
+        requests.put(f"{base}/api/v1/focuser/0/connected", data={"Connected": "false"}, timeout=10)
+        wait_until(lambda: requests.get(f"{base}/api/v1/focuser/0/connected").json()["Value"] is False)
+        move_ms = [float(line.split(" in=")[1].split("ms")[0]) for line in open(trace) if "OK GoFocus" in line]
+        after_bang_ms = [ended - driver for ended, driver in zip(ended_ms, move_ms[-len(ended_ms):])]
         print(f"move PUT to its reply: median {statistics.median(put_ms):.2f} ms, max {max(put_ms):.2f} ms; "
-              f"the move itself takes {statistics.median(move_ms):.0f} ms on the wire "
+              f"the move itself takes {statistics.median(move_ms):.0f} ms from the command to the board's '!' "
               f"(a blocking COM Move returns only then)")
-        print(f"board's '!' to ismoving false: median {statistics.median(after_bang_ms):.2f} ms, "
-              f"max {max(after_bang_ms):.2f} ms (the '!' itself is {BIT_MS:.2f} ms on the wire)")
+        print(f"board's '!' read by the driver to ismoving false seen by a client: median "
+              f"{statistics.median(after_bang_ms):.2f} ms, max {max(after_bang_ms):.2f} ms "
+              f"(the '!' itself is {BIT_MS:.2f} ms on the wire)")
         print(f"server memory now: {server.memory_kib()} KiB")
     finally:
         for process in (server, sim):
