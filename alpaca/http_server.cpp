@@ -81,7 +81,8 @@ private:
 };
 
 HttpServer::HttpServer(asio::io_context& io, HttpLimits limits, RequestHandler handler)
-    : io_(io), limits_(limits), handler_(std::move(handler)), acceptor_(asio::make_strand(io))
+    : io_(io), limits_(limits), handler_(std::move(handler)), acceptor_(asio::make_strand(io)),
+      retry_(acceptor_.get_executor())
 {
 }
 
@@ -109,13 +110,21 @@ void HttpServer::Stop()
 {
     beast::error_code ignored;
     acceptor_.close(ignored);
+    retry_.cancel();
 }
 
 void HttpServer::Accept()
 {
     acceptor_.async_accept(asio::make_strand(io_), [this](beast::error_code error, tcp::socket socket) {
-        if (error == asio::error::operation_aborted) return;
-        if (!error) {
+        if (error == asio::error::operation_aborted || !acceptor_.is_open()) return;
+        if (error) {  // waits a little instead of spinning on an error that lasts
+            retry_.expires_after(std::chrono::milliseconds(100));
+            retry_.async_wait([this](beast::error_code waited) {
+                if (!waited) Accept();
+            });
+            return;
+        }
+        {
             if (open_->fetch_add(1) >= limits_.connections) {
                 open_->fetch_sub(1);
                 beast::error_code ignored;

@@ -6,6 +6,7 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 
 #include <atomic>
 #include <functional>
@@ -34,6 +35,7 @@ private:
     const HttpLimits limits_;
     RequestHandler handler_;
     boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::steady_timer retry_;  // after a failed accept (no descriptors left, say)
     std::shared_ptr<std::atomic<size_t>> open_ = std::make_shared<std::atomic<size_t>>(0);
 };
 
