@@ -3,12 +3,20 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "device/controller_config.h"
 
 namespace quillmoor {
+
+// A filter's name as text: at most 8 characters.
+inline std::string SlotName(const FilterSlot& slot)
+{
+    return std::string(slot.Name, strnlen(slot.Name, kFilterNameBytes));
+}
 
 class FilterTable {
 public:

@@ -7,16 +7,13 @@
 
 #include "device/transport.h"
 
+using quillmoor::service::Job;
+
 namespace quillmoor::indi {
 namespace {
 
 constexpr const char* kFilterGroup = "Filter Wheel";
 constexpr int kBoardPositionCeiling = 32767;  // positions travel as 16-bit signed words
-
-std::string SlotName(const FilterSlot& slot)
-{
-    return std::string(slot.Name, strnlen(slot.Name, kFilterNameBytes));
-}
 
 }  // namespace
 
@@ -72,7 +69,7 @@ bool QuillmoorDriver::updateProperties()
 {
     INDI::Focuser::updateProperties();
     if (isConnected()) {
-        if (jobCallbackId_ < 0) jobCallbackId_ = IEAddCallback(job_.WakeFd(), OnJobFinished, this);
+        if (jobCallbackId_ < 0) jobCallbackId_ = IEAddCallback(waker_.Fd(), OnJobFinished, this);
         FilterSlotN[0].min = 1;
         FilterSlotN[0].max = std::max<int>(1, static_cast<int>(device_.Filters.Size()));
         FilterSlotN[0].value = QueryFilter();
@@ -97,19 +94,29 @@ bool QuillmoorDriver::updateProperties()
 // through it and the plugin stays the one that opens and closes the device.
 bool QuillmoorDriver::Handshake()
 {
-    if (!device_.AdoptPort(ConfigureSerialPort(platform::AdoptSerialDevice(PortFD), kLinkBaudRate))) {
+    SerialPortPtr port = ConfigureSerialPort(platform::AdoptSerialDevice(PortFD), kLinkBaudRate);
+    bool temperatureRead = false, compensationRead = false;
+    float degrees = 0;
+    int32_t sensor = -1;
+    const bool found = service_.Call([&](CFWDevice& device) {
+        if (!device.AdoptPort(port)) return false;
+        if (device.FocuserPresent) {
+            temperatureRead = device.ReadTemperature(device.PreferredSensor(), degrees);
+            compensationRead = device.GetAutoCompSensor(sensor);
+        }
+        return true;
+    });
+    if (!found) {
         LOGF_ERROR("No board answers on %s.", serialConnection->port());
         return false;
     }
     // Connecting has just read the position.
     if (device_.FocuserPresent) FocusAbsPosN[0].value = device_.FocuserPosition;
-    float degrees = 0;
-    if (device_.FocuserPresent && device_.ReadTemperature(device_.PreferredSensor(), degrees)) {
+    if (temperatureRead) {
         TemperatureN[0].value = degrees;
         TemperatureNP.s = IPS_OK;
     }
-    int32_t sensor = -1;
-    if (device_.FocuserPresent && device_.GetAutoCompSensor(sensor)) {
+    if (compensationRead) {
         CompensationS[0].s = sensor >= 0 ? ISS_ON : ISS_OFF;
         CompensationS[1].s = sensor >= 0 ? ISS_OFF : ISS_ON;
         CompensationSP.s = IPS_OK;
@@ -127,20 +134,40 @@ bool QuillmoorDriver::Disconnect()
     // A running move holds its own reference to the port; it ends by itself
     // (or at once when the port has gone), and only then may the link close.
     if (RefuseWhileBusy("Disconnecting")) return false;
-    device_.Disconnect();
+    service_.Call([](CFWDevice& device) {
+        device.Disconnect();
+        return true;
+    });
     return INDI::Focuser::Disconnect();
 }
 
 bool QuillmoorDriver::RefuseWhileBusy(const char* what)
 {
-    if (!job_.Running()) return false;
+    if (!jobDone_ && service_.State().running == Job::None) return false;
     LOGF_ERROR("%s refused: the link is busy with a move.", what);
+    return true;
+}
+
+bool QuillmoorDriver::Started(LinkFailure started, std::function<void(bool)> done)
+{
+    if (started != LinkFailure::None) return false;
+    jobDone_ = std::move(done);  // the job cannot end before this: its end is collected on this thread
     return true;
 }
 
 void QuillmoorDriver::OnJobFinished(int, void* self)
 {
-    static_cast<QuillmoorDriver*>(self)->job_.CollectFinished();
+    static_cast<QuillmoorDriver*>(self)->CollectFinished();
+}
+
+void QuillmoorDriver::CollectFinished()
+{
+    waker_.Drain();
+    const std::optional<service::FinishedJob> finished = service_.TakeFinished();
+    if (!finished) return;
+    std::function<void(bool)> done = std::move(jobDone_);
+    jobDone_ = nullptr;
+    if (done) done(finished->succeeded);
 }
 
 // --- Focuser ---------------------------------------------------------------
@@ -153,8 +180,7 @@ IPState QuillmoorDriver::MoveAbsFocuser(uint32_t targetTicks)
         return IPS_ALERT;
     }
     const auto target = static_cast<int32_t>(targetTicks);
-    const bool started = job_.Start([this, target] { return device_.MoveFocuserTo(target); },
-                                    [this, target](bool moved) {
+    const bool started = Started(service_.Move(target), [this, target](bool moved) {
                                         FocusAbsPosN[0].value = device_.FocuserPosition;
                                         FocusAbsPosNP.s = moved ? IPS_OK : IPS_ALERT;
                                         if (FocusRelPosNP.s == IPS_BUSY) {
@@ -186,13 +212,17 @@ IPState QuillmoorDriver::MoveRelFocuser(FocusDirection dir, uint32_t ticks)
 bool QuillmoorDriver::SyncFocuser(uint32_t ticks)
 {
     if (RefuseWhileBusy("Sync")) return false;
-    return device_.SetFocuserPosition(static_cast<int32_t>(ticks));
+    return service_.Call(
+        [ticks](CFWDevice& device) { return device.SetFocuserPosition(static_cast<int32_t>(ticks)); });
 }
 
 bool QuillmoorDriver::SetFocuserMaxPosition(uint32_t ticks)
 {
     if (ticks > kBoardPositionCeiling) return false;
-    device_.Options.AscomMaxFocusPos = static_cast<int32_t>(ticks);
+    service_.Call([ticks](CFWDevice& device) {
+        device.Options.AscomMaxFocusPos = static_cast<int32_t>(ticks);
+        return true;
+    });
     return INDI::Focuser::SetFocuserMaxPosition(ticks);
 }
 
@@ -203,7 +233,7 @@ void QuillmoorDriver::SetCompensation(bool on)
         IDSetSwitch(&CompensationSP, nullptr);
         return;
     }
-    const bool done = device_.SetAutoCompSensor(on ? device_.PreferredSensor() : -1);
+    const bool done = service_.SetCompensation(on);
     if (done) {
         CompensationS[0].s = on ? ISS_ON : ISS_OFF;
         CompensationS[1].s = on ? ISS_OFF : ISS_ON;
@@ -224,8 +254,7 @@ bool QuillmoorDriver::SelectFilter(int position)
 {
     if (RefuseWhileBusy("Filter change")) return false;
     const int32_t target = position - 1;
-    return job_.Start([this, target] { return device_.GotoFilter(target); },
-                      [this, position](bool turned) {
+    return Started(service_.Turn(target), [this, position](bool turned) {
                           if (turned) {
                               SelectFilterDone(position);
                               return;
@@ -291,13 +320,11 @@ void QuillmoorDriver::RenameFilters(char* texts[], char* names[], int n)
     }
     NameTP.s = IPS_BUSY;
     IDSetText(&NameTP, nullptr);
-    job_.Start(
-        [this, renames] {
-            bool all = true;
-            for (const auto& [index, name] : renames) all = device_.WriteFilterName(index, name.c_str()) && all;
-            return all;
-        },
-        [this](bool written) {
+    const bool started = Started(service_.Start(Job::Rename, [renames](CFWDevice& device) {
+        bool all = true;
+        for (const auto& [index, name] : renames) all = device.WriteFilterName(index, name.c_str()) && all;
+        return all;
+    }), [this](bool written) {
             // The table shows what the board holds now, renamed or not.
             const std::vector<FilterSlot> slots = device_.Filters.Snapshot();
             for (size_t i = 0; i < slots.size() && i < NameT.size(); ++i)
@@ -306,41 +333,40 @@ void QuillmoorDriver::RenameFilters(char* texts[], char* names[], int n)
             if (written) IDSetText(&NameTP, nullptr);
             else IDSetText(&NameTP, "The board did not take every new name.");
         });
+    if (!started) {
+        NameTP.s = IPS_ALERT;
+        IDSetText(&NameTP, "Renaming filters refused: the link is busy.");
+    }
 }
 
 // --- Polling ---------------------------------------------------------------
 
-// One short exchange per tick, position and temperature in turn; a tick
-// during a move leaves the link to the move.
+// The board service polls the board between jobs; each tick shows what it
+// last read. A tick during a job leaves the job's properties to its end.
 void QuillmoorDriver::TimerHit()
 {
     if (!isConnected()) {
         timerId_ = -1;
         return;
     }
-    if (!job_.Running()) PollOnce();
+    if (!jobDone_) PublishPolled();
     timerId_ = SetTimer(getCurrentPollingPeriod());
 }
 
-void QuillmoorDriver::PollOnce()
+void QuillmoorDriver::PublishPolled()
 {
-    pollTemperatureNext_ = !pollTemperatureNext_;
-    if (!device_.FocuserPresent) return;
-    if (pollTemperatureNext_) {
-        float degrees = 0;
-        const bool read = device_.ReadTemperature(device_.PreferredSensor(), degrees);
+    const service::BoardState board = service_.State();
+    if (!board.focuserPresent || board.running != Job::None) return;
+    float degrees = 0;
+    const bool read = board.Temperature(degrees);
+    const IPState temperatureState = read ? IPS_OK : IPS_ALERT;
+    if (temperatureState != TemperatureNP.s || (read && degrees != TemperatureN[0].value)) {
         if (read) TemperatureN[0].value = degrees;
-        const IPState state = read ? IPS_OK : IPS_ALERT;
-        if (read || TemperatureNP.s != state) {
-            TemperatureNP.s = state;
-            IDSetNumber(&TemperatureNP, nullptr);
-        }
-        return;
+        TemperatureNP.s = temperatureState;
+        IDSetNumber(&TemperatureNP, nullptr);
     }
-    int32_t position = 0;
-    if (!device_.GetFocuserPosition(position)) return;
-    if (position != FocusAbsPosN[0].value) {
-        FocusAbsPosN[0].value = position;
+    if (board.position != FocusAbsPosN[0].value) {
+        FocusAbsPosN[0].value = board.position;
         IDSetNumber(&FocusAbsPosNP, nullptr);
     }
 }

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "device/fw_device.h"
-#include "indi/board_job.h"
+#include "indi/pipe_waker.h"
+#include "service/board_service.h"
 
 namespace quillmoor::indi {
 
@@ -42,19 +43,23 @@ protected:
 
 private:
     static void OnJobFinished(int fd, void* self);
+    void CollectFinished();
     bool RefuseWhileBusy(const char* what);
+    // done runs on the event loop's thread once the job has ended.
+    bool Started(LinkFailure started, std::function<void(bool)> done);
     void DefineBoardTables();
     void DeleteBoardTables();
     void RenameFilters(char* texts[], char* names[], int n);
     void SetCompensation(bool on);
-    void PollOnce();
+    void PublishPolled();
 
     CFWDevice device_{CFWDevice::Startup{.startTemperatureTimer = false}};
-    BoardJob job_;
+    PipeWaker waker_;
+    service::BoardService service_{device_, {.pollInterval = std::chrono::milliseconds(500)}, &waker_};
+    std::function<void(bool)> jobDone_;  // of the job under way
     int jobCallbackId_ = -1;
     int timerId_ = -1;
     bool sensorConfigLoaded_ = false;
-    bool pollTemperatureNext_ = false;
 
     INumber TemperatureN[1];
     INumberVectorProperty TemperatureNP;

@@ -39,7 +39,7 @@ for sanitizer in address thread; do
   fi
 done
 
-for suite in tests/fuzz/run.sh tests/indi/build-and-run.sh tests/wine/run-all.sh tests/package/build-and-run.sh; do
+for suite in tests/fuzz/run.sh tests/indi/build-and-run.sh tests/alpaca/build-and-run.sh tests/wine/run-all.sh tests/package/build-and-run.sh; do
   [ -x "$suite" ] || continue
   echo "== $suite"
   log=build-$(basename "$(dirname "$suite")").log

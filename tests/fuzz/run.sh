@@ -11,7 +11,7 @@ set -eu
 
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"settings_file_fuzzer settings_load_fuzzer replies_fuzzer"}
+targets=${*:-"settings_file_fuzzer settings_load_fuzzer replies_fuzzer alpaca_request_fuzzer"}
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -27,6 +27,8 @@ for target in $targets; do
     mkdir -p "$corpus"
     # The golden settings file is a good first input for the file reader.
     [ "$target" = settings_file_fuzzer ] && cp "$root/tests/persistence/golden/"*.fws "$corpus/"
+    # Real requests are good first inputs for the request parser.
+    [ "$target" = alpaca_request_fuzzer ] && cp "$here/alpaca_corpus/"* "$corpus/"
     log=$build/$target.log
     if (cd "$build" && "./$target" -max_total_time="$seconds" -max_len=20000 \
             -print_final_stats=1 "$corpus") >"$log" 2>&1; then

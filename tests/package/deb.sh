@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package seen from outside: its file list and control fields, and
 # the programs run from an extracted copy (dpkg-deb -x) against the packaged
-# simulator: the command-line client's status, and the INDI driver under
-# indiserver. Usage: tests/package/deb.sh --deb FILE. Ends with "N passed, N failed".
+# simulator: the command-line client's status, the INDI driver under
+# indiserver, and the Alpaca server answering on loopback. Usage: tests/package/deb.sh --deb FILE. Ends with "N passed, N failed".
 set -uo pipefail
 
 deb=
@@ -32,7 +32,8 @@ check() {  # name, command...
 # --- What the package holds ---------------------------------------------------
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
 echo "$files" | sed 's/^/#   /'
-for file in ./usr/bin/quillmoor ./usr/bin/quillmoor-sim ./usr/bin/indi_quillmoor ./usr/share/indi/indi_quillmoor.xml; do
+for file in ./usr/bin/quillmoor ./usr/bin/quillmoor-sim ./usr/bin/indi_quillmoor ./usr/share/indi/indi_quillmoor.xml \
+            ./usr/bin/quillmoor-alpaca ./usr/lib/systemd/system/quillmoor-alpaca.service; do
   check "the package holds $file" grep -qxF "$file" <<<"$files"
 done
 check "every file lies under /usr, /lib or /etc" test -z "$(grep -vE '^\./(usr|lib|etc)/' <<<"$files")"
@@ -41,6 +42,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "# Depends: $depends"
 check "its dependencies come from the libraries the programs link" \
   bash -c 'grep -q "libc6 (>=" <<<"$1" && grep -q "libindidriver" <<<"$1" && grep -q "libstdc++6" <<<"$1"' - "$depends"
+check "the unit starts the packaged server" \
+  grep -qx "ExecStart=/usr/bin/quillmoor-alpaca .*" <(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/quillmoor-alpaca.service)
 check "its name and version make the file name" \
   test "$(basename "$deb")" == "$(dpkg-deb -f "$deb" Package)_$(dpkg-deb -f "$deb" Version)_$(dpkg-deb -f "$deb" Architecture).deb"
 
@@ -65,6 +68,33 @@ check "the packaged INDI driver connects under indiserver" wait_for 10 "\"$dev.C
 set_prop "$dev.FILTER_SLOT.FILTER_SLOT_VALUE=3"
 check "and turns the wheel to slot 3" \
   wait_for 10 "\"$dev.FILTER_SLOT.FILTER_SLOT_VALUE\"==3 && \"$dev.FILTER_SLOT._STATE\"==1"
+
+# The Alpaca server on its own board, on a free loopback port.
+"$sim" --link "$work/ports/com4" --time-scale 0 </dev/null >"$work/sim4.out" 2>&1 &
+sim4_pid=$!
+for _ in $(seq 50); do [ -L "$work/ports/com4" ] && break; sleep 0.1; done
+"$root/usr/bin/quillmoor-alpaca" --serial "$work/ports/com4" --http-port 0 --bind 127.0.0.1 --discovery-port 0 \
+  >"$work/alpaca.out" 2>&1 &
+alpaca_pid=$!
+trap 'kill "$alpaca_pid" "$sim4_pid" 2>/dev/null; cleanup' EXIT
+alpaca_port=
+for _ in $(seq 100); do
+  alpaca_port=$(sed -nE 's/^quillmoor-alpaca: serving on port ([0-9]+).*/\1/p' "$work/alpaca.out")
+  [ -n "$alpaca_port" ] && break
+  sleep 0.1
+done
+api=http://127.0.0.1:${alpaca_port:-0}/api/v1
+curl -s -m 5 -X PUT -d "Connected=true&ClientID=1&ClientTransactionID=7" "$api/focuser/0/connected" >"$work/connect.json"
+connected=false
+for _ in $(seq 50); do
+  curl -s -m 5 "$api/focuser/0/connected" | grep -q '"Value":true' && { connected=true; break; }
+  sleep 0.1
+done
+check "the packaged Alpaca server connects to the board" test "$connected" = true
+check "and answers the focuser's position as JSON" \
+  bash -c 'curl -s -m 5 "$1/focuser/0/position?ClientTransactionID=9" | grep -q "\"ClientTransactionID\":9"' - "$api"
+kill "$alpaca_pid" "$sim4_pid" 2>/dev/null
+wait "$alpaca_pid" "$sim4_pid" 2>/dev/null
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

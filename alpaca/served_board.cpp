@@ -1,0 +1,36 @@
+#include "alpaca/served_board.h"
+
+#include "alpaca/protocol.h"
+
+namespace quillmoor::alpaca {
+
+ServedBoard::ServedBoard(ServerSettings settings, std::chrono::milliseconds pollInterval)
+    : settings_(std::move(settings)), service_(device_, {.pollInterval = pollInterval})
+{
+}
+
+ServerSettings ServedBoard::Settings() const
+{
+    std::lock_guard lock(mutex_);
+    return settings_;
+}
+
+bool ServedBoard::SetSerialPort(const std::string& port)
+{
+    std::lock_guard lock(mutex_);
+    settings_.serialPort = port.empty() ? kAutoPort : port;
+    return SaveServerSettings(settings_);
+}
+
+service::BoardService::Work ServedBoard::Opener() const
+{
+    const std::string port = Settings().serialPort;
+    if (SameAnyCase(port, kAutoPort)) return [](CFWDevice& device) { return device.Connect(); };
+    if (port.size() > 3 && SameAnyCase(std::string_view(port).substr(0, 3), "COM")) {
+        if (const std::optional<int32_t> number = ParseInt32(std::string_view(port).substr(3)); number && *number > 0)
+            return [n = *number](CFWDevice& device) { return device.OpenPort(n); };
+    }
+    return [port](CFWDevice& device) { return device.AdoptPort(OpenSerialPort(port, kLinkBaudRate)); };
+}
+
+}  // namespace quillmoor::alpaca

@@ -1,0 +1,282 @@
+#include "service/board_service.h"
+
+#include <algorithm>
+#include <future>
+#include <iterator>
+#include <utility>
+
+namespace quillmoor::service {
+
+BoardService::BoardService(CFWDevice& device, Settings settings, Waker* waker)
+    : device_(device), settings_(settings), waker_(waker), worker_([this] { Run(); })
+{
+}
+
+BoardService::~BoardService()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    worker_.join();
+}
+
+BoardState BoardService::State() const
+{
+    std::lock_guard lock(mutex_);
+    return state_;
+}
+
+std::optional<FinishedJob> BoardService::TakeFinished()
+{
+    std::lock_guard lock(mutex_);
+    return std::exchange(finished_, std::nullopt);
+}
+
+LinkFailure BoardService::Begin(Pending job, bool needsLink)
+{
+    if (stopping_ || state_.running != Job::None) return LinkFailure::Busy;
+    if (needsLink && !state_.connected) return LinkFailure::NotConnected;
+    if (state_.failedJob == job.kind) {  // the failure of the last one is history now
+        state_.failedJob = Job::None;
+        state_.failure = LinkFailure::None;
+    }
+    state_.running = job.kind;
+    pending_ = std::move(job);
+    wake_.notify_all();
+    return LinkFailure::None;
+}
+
+LinkFailure BoardService::Connect(ClientMask client, Work open)
+{
+    std::lock_guard lock(mutex_);
+    if (state_.connected) {
+        state_.clients |= client;
+        return LinkFailure::None;
+    }
+    if (state_.Connecting()) {
+        state_.joining |= client;
+        return LinkFailure::None;
+    }
+    const LinkFailure started = Begin({Job::Connect, std::move(open)}, false);
+    if (started == LinkFailure::None) state_.joining |= client;
+    return started;
+}
+
+LinkFailure BoardService::Disconnect(ClientMask client)
+{
+    std::lock_guard lock(mutex_);
+    state_.joining &= ~client;
+    const ClientMask before = state_.clients;
+    state_.clients &= ~client;
+    if (state_.clients != 0 || !state_.connected) return LinkFailure::None;
+    const LinkFailure started = Begin({Job::Disconnect, [](CFWDevice& device) {
+                                           device.Disconnect();
+                                           return true;
+                                       }},
+                                      false);
+    if (started != LinkFailure::None) state_.clients = before;  // still a client: the link stays
+    return started;
+}
+
+LinkFailure BoardService::Move(int32_t target)
+{
+    std::lock_guard lock(mutex_);
+    const LinkFailure started =
+        Begin({Job::Move, [target](CFWDevice& device) { return device.MoveFocuserTo(target); }}, true);
+    if (started == LinkFailure::None) state_.target = target;
+    return started;
+}
+
+LinkFailure BoardService::Turn(int32_t filter)
+{
+    std::lock_guard lock(mutex_);
+    const LinkFailure started =
+        Begin({Job::Turn, [filter](CFWDevice& device) { return device.GotoFilter(filter); }}, true);
+    if (started == LinkFailure::None) state_.turningTo = filter;
+    return started;
+}
+
+LinkFailure BoardService::Start(Job kind, Work work)
+{
+    std::lock_guard lock(mutex_);
+    return Begin({kind, std::move(work)}, kind != Job::Connect);
+}
+
+bool BoardService::Call(Work work, LinkFailure* failure)
+{
+    auto ended = std::make_shared<std::promise<LinkFailure>>();
+    std::future<LinkFailure> result = ended->get_future();
+    Pending job{Job::Call, std::move(work), false,
+                [ended](bool, LinkFailure why) { ended->set_value(why); }};
+    LinkFailure why;
+    {
+        std::lock_guard lock(mutex_);
+        why = Begin(std::move(job), false);
+    }
+    if (why == LinkFailure::None) why = result.get();
+    if (failure) *failure = why;
+    return why == LinkFailure::None;
+}
+
+bool BoardService::SetCompensation(bool on, LinkFailure* failure)
+{
+    return Call(
+        [this, on](CFWDevice& device) {
+            const int32_t sensor = on ? device.PreferredSensor() : -1;
+            if (!device.SetAutoCompSensor(sensor)) return false;
+            compensation_ = sensor;
+            return true;
+        },
+        failure);
+}
+
+void BoardService::Run()
+{
+    std::unique_lock lock(mutex_);
+    auto nextPoll = std::chrono::steady_clock::now() + settings_.pollInterval;
+    while (!stopping_) {
+        if (pending_) {
+            Pending job = std::move(*pending_);
+            pending_.reset();
+            RunJob(job, lock);
+            nextPoll = std::chrono::steady_clock::now() + settings_.pollInterval;
+            continue;
+        }
+        if (wake_.wait_until(lock, nextPoll, [this] { return stopping_ || pending_.has_value(); })) continue;
+        Poll(lock);
+        nextPoll = std::chrono::steady_clock::now() + settings_.pollInterval;
+    }
+    // A job that came as the service stopped never runs; a caller waiting for it is told.
+    if (pending_) {
+        Pending job = std::move(*pending_);
+        pending_.reset();
+        lock.unlock();
+        if (job.done) job.done(false, LinkFailure::NotConnected);
+    }
+}
+
+void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)
+{
+    lock.unlock();
+    SetLastLinkFailure(LinkFailure::None);
+    const bool succeeded = job.work(device_);
+    LinkFailure failure = succeeded ? LinkFailure::None : LastLinkFailure();
+    // A refusal before any exchange leaves no reason behind: a connect found
+    // no board, anything else was not answered as it must be.
+    if (!succeeded && failure == LinkFailure::None)
+        failure = job.kind == Job::Connect ? LinkFailure::NotConnected : LinkFailure::NoAnswer;
+    if (succeeded && job.kind == Job::Connect) ReadCompensationAndTemperature();
+    if (job.kind == Job::Disconnect) std::fill(std::begin(temperatureRead_), std::end(temperatureRead_), false);
+    lock.lock();
+
+    Refresh();
+    state_.running = Job::None;
+    if (job.kind == Job::Connect) {
+        if (state_.connected) state_.clients |= state_.joining;
+        state_.joining = 0;
+        state_.pollAnswered = state_.connected;
+    }
+    if (!succeeded) {
+        state_.failedJob = job.kind;
+        state_.failure = failure;
+    } else if (job.kind == Job::Connect) {  // a fresh link
+        state_.failedJob = Job::None;
+        state_.failure = LinkFailure::None;
+    }
+    ++state_.jobsDone;
+    if (job.reported) finished_ = FinishedJob{job.kind, succeeded, failure};
+
+    lock.unlock();
+    if (job.done) job.done(succeeded, failure);
+    if (job.reported && waker_) waker_->Wake();
+    lock.lock();
+}
+
+void BoardService::Poll(std::unique_lock<std::mutex>& lock)
+{
+    if (!state_.connected) return;
+    const bool focuser = state_.focuserPresent;
+    lock.unlock();
+    // The position and the sensors, one after the other, take turns; the
+    // position tells whether the board still answers (a sensor may lack a
+    // reading on a sound link).
+    pollTemperatureNext_ = focuser && !pollTemperatureNext_;
+    if (pollTemperatureNext_) {
+        const int32_t fitted = std::clamp<int32_t>(device_.Config.SensorCount, 1, kTemperatureSlots);
+        nextSensor_ = (nextSensor_ + 1) % fitted;
+        ReadTemperature(nextSensor_);
+        lock.lock();
+        Refresh();
+        return;
+    }
+    int32_t value = 0;
+    const bool answered = focuser ? device_.GetFocuserPosition(value) : device_.GetCurrentFilter(value);
+    // Someone else on the link is no sign of a lost board.
+    const bool refused = !answered && LastLinkFailure() == LinkFailure::Busy;
+    lock.lock();
+    Refresh();
+    if (!refused) state_.pollAnswered = answered;
+}
+
+void BoardService::ReadCompensationAndTemperature()
+{
+    if (!device_.FocuserPresent) return;
+    int32_t sensor = -1;
+    if (device_.GetAutoCompSensor(sensor)) compensation_ = sensor;
+    const int32_t fitted = std::min<int32_t>(device_.Config.SensorCount, kTemperatureSlots);
+    for (int32_t i = 0; i < fitted; ++i) ReadTemperature(i);
+}
+
+void BoardService::ReadTemperature(int32_t sensor)
+{
+    float degrees = 0;
+    temperatureRead_[sensor] = device_.ReadTemperature(sensor, degrees);
+    if (temperatureRead_[sensor]) temperatures_[sensor] = degrees;
+}
+
+void BoardService::Refresh()
+{
+    state_.connected = device_.PortIsOpen();
+    state_.focuserPresent = device_.FocuserPresent;
+    state_.wheelPresent = device_.WheelPresent;
+    state_.position = device_.FocuserPosition;
+    state_.filter = device_.CurrentFilter;
+    state_.compensationSensor = compensation_;
+    std::copy(std::begin(temperatureRead_), std::end(temperatureRead_), state_.temperatureRead);
+    std::copy(std::begin(temperatures_), std::end(temperatures_), state_.temperatures);
+    state_.sensorCount = device_.Config.SensorCount;
+    state_.filters = device_.Filters.Snapshot();
+    // Only the worker writes the options (in its jobs); the preferred sensor
+    // may also change by itself, through the board's compensation report.
+    state_.options = device_.Options;
+    state_.options.AscomPreferredTermometer = device_.PreferredSensor();
+    if (!state_.connected) state_.clients = 0;
+}
+
+const char* FailureText(Job job, LinkFailure failure)
+{
+    switch (failure) {
+    case LinkFailure::None:
+        return "";
+    case LinkFailure::NotConnected:
+        return job == Job::Connect
+                   ? "No board answers on the serial port: check the port in the setup page, the cable and the board's power"
+                   : "Not connected: connect the device first";
+    case LinkFailure::Busy:
+        return "The board is busy with another operation (a move or a filter change): try again when it has ended";
+    case LinkFailure::NoAnswer:
+        switch (job) {
+        case Job::Move:
+            return "The board did not report the end of the move: check the cable and the board's power, then reconnect";
+        case Job::Turn:
+            return "The wheel did not report reaching the filter: check the cable and the board's power, then reconnect";
+        default:
+            return "The board did not answer: check the cable and the board's power, then reconnect";
+        }
+    }
+    return "";
+}
+
+}  // namespace quillmoor::service

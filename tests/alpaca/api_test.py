@@ -1,0 +1,340 @@
+#!/usr/bin/env python3
+"""The Alpaca server as a client sees it: every member of both devices, the
+asynchronous move and turn, the protocol rules, a pulled cable, and hostile
+HTTP, against the board simulator on a pty, over HTTP on loopback.
+
+  api_test.py --server PATH --sim PATH
+"""
+import argparse
+import os
+import shutil
+import socket
+import sys
+import time
+
+import requests
+
+from harness import Checks, Server, Simulator, raw_exchange, scratch, wait_until, well_formed
+
+ERR_NOT_IMPLEMENTED, ERR_INVALID_VALUE, ERR_NOT_CONNECTED = 0x400, 0x401, 0x407
+ERR_ACTION_NOT_IMPLEMENTED, ERR_BUSY, ERR_NO_ANSWER = 0x40C, 0x500, 0x501
+
+
+class Client:
+    def __init__(self, base):
+        self.base = base
+        self.session = requests.Session()
+        self.transaction = 0
+
+    def get(self, device, member, **params):
+        return self.session.get(f"{self.base}/api/v1/{device}/0/{member}", params=params, timeout=10)
+
+    def put(self, device, member, **form):
+        return self.session.put(f"{self.base}/api/v1/{device}/0/{member}", data=form, timeout=70)
+
+    def value(self, device, member):
+        return self.get(device, member).json()["Value"]
+
+    def error(self, response):
+        return response.json()["ErrorNumber"] if well_formed(response) else None
+
+
+def not_connected(t, c):
+    replies = [c.get("focuser", "position"), c.get("filterwheel", "names"), c.put("focuser", "move", Position="5")]
+    t.check("members need the link first (0x407)", all(c.error(r) == ERR_NOT_CONNECTED for r in replies),
+            [r.text for r in replies])
+    t.check("connected reads false before connecting", c.value("focuser", "connected") is False)
+
+
+def connect_both(t, c):
+    started = c.put("focuser", "connect")
+    t.check("connect starts and answers", c.error(started) == 0, started.text)
+    t.check("connecting is polled to false",
+            wait_until(lambda: c.value("focuser", "connecting") is False))
+    t.check("connected after connecting", c.value("focuser", "connected") is True)
+    t.check("the wheel stays disconnected until it connects", c.value("filterwheel", "connected") is False)
+    t.check("connected=true for the wheel joins the open link",
+            c.error(c.put("filterwheel", "connected", Connected="True")) == 0 and
+            c.value("filterwheel", "connected") is True)
+
+
+def protocol_rules(t, c, base):
+    # Paths: lower case and exact.
+    for path in ["/api/v1/Focuser/0/position", "/api/v1/focuser/1/position", "/api/v1/focuser/00/position",
+                 "/api/v1/focuser/0/Position", "/api/v1/focuser/0/nosuchmember", "/api/v1/telescope/0/position",
+                 "/api/v1/focuser/0/position/extra", "/api/v1/focuser//position"]:
+        r = requests.get(base + path, timeout=5)
+        t.check(f"bad path {path} gets 400 as plain text",
+                r.status_code == 400 and r.headers["Content-Type"].startswith("text/plain") and r.text.strip(),
+                f"{r.status_code} {r.headers.get('Content-Type')}")
+    r = c.session.put(f"{base}/api/v1/focuser/0/position", data={}, timeout=5)
+    t.check("a GET member asked with PUT gets 400", r.status_code == 400)
+
+    # GET parameter names match whatever their case; PUT field names exactly.
+    for name in ["ClientTransactionID", "clienttransactionid", "CLIENTTRANSACTIONID"]:
+        r = c.get("focuser", "position", **{name: "77", "ClientID": "3"})
+        t.check(f"GET {name} is echoed", well_formed(r) and r.json()["ClientTransactionID"] == 77, r.text)
+    r = c.put("focuser", "move", position="10")
+    t.check("PUT field in another case counts as missing (400)", r.status_code == 400, r.text)
+    r = c.put("focuser", "move", Position="10", clienttransactionid="5")
+    t.check("PUT ClientTransactionID in another case is not read",
+            well_formed(r) and r.json()["ClientTransactionID"] == 0, r.text)
+    wait_until(lambda: c.value("focuser", "ismoving") is False)
+    for value in ["ten", "1.5", "", "99999999999"]:
+        r = c.put("focuser", "move", Position=value)
+        t.check(f"unparsable Position '{value}' gets 400", r.status_code == 400, r.text)
+    r = c.put("focuser", "tempcomp", TempComp="yes")
+    t.check("unparsable boolean gets 400", r.status_code == 400)
+
+    for name in ["ClientID", "ClientTransactionID"]:
+        for bad in ["", "-1", "abc", "4294967296", "1e3"]:
+            r = c.get("focuser", "position", **{name: bad})
+            p = c.put("focuser", "tempcomp", TempComp="false", **{name: bad})
+            t.check(f"{name}='{bad}' gets 400 on GET and PUT", r.status_code == 400 and p.status_code == 400,
+                    f"{r.status_code} {p.status_code}")
+    r = c.get("focuser", "position", Whatever="1", ClientID="4294967295")
+    t.check("unknown parameters are ignored", well_formed(r) and r.json()["ErrorNumber"] == 0, r.text)
+
+    # Reply shape, and transaction numbers shared by every connection.
+    replies = [c.get("focuser", "position") for _ in range(5)] + [requests.get(f"{base}/api/v1/filterwheel/0/position")]
+    ids = [r.json()["ServerTransactionID"] for r in replies]
+    t.check("every reply has exactly the five members", all(well_formed(r) for r in replies))
+    t.check("ServerTransactionIDs rise, one per reply, across connections",
+            ids == sorted(ids) and len(set(ids)) == len(ids), ids)
+    t.check("an error reply carries Value too", "Value" in c.put("focuser", "halt").json())
+    text = c.get("focuser", "stepsize").text
+    t.check("numbers are written with a point", '"Value":10.0' in text or '"Value":10' in text, text)
+    r = requests.options(f"{base}/api/v1/focuser/0/position", timeout=5)
+    t.check("a browser's preflight is answered", r.status_code == 204 and r.headers.get("Access-Control-Allow-Origin") == "*")
+
+
+def members(t, c):
+    expected = {
+        ("focuser", "absolute"): True, ("focuser", "maxincrement"): 1000, ("focuser", "maxstep"): 1000,
+        ("focuser", "stepsize"): 10.0, ("focuser", "tempcompavailable"): True, ("focuser", "tempcomp"): False,
+        ("focuser", "temperature"): 18.5, ("focuser", "interfaceversion"): 4, ("filterwheel", "interfaceversion"): 3,
+        ("filterwheel", "names"): ["L", "R", "G", "B", "Ha"], ("filterwheel", "focusoffsets"): [0, 10, 20, 30, 35],
+        ("focuser", "name"): "Quillmoor Focuser", ("filterwheel", "name"): "Quillmoor FilterWheel",
+        ("focuser", "supportedactions"): [], ("filterwheel", "supportedactions"): [],
+        ("focuser", "driverversion"): "1.0", ("filterwheel", "connecting"): False,
+    }
+    for (device, member), value in expected.items():
+        r = c.get(device, member)
+        t.check(f"{device} {member} = {value!r}", well_formed(r) and r.json()["Value"] == value and
+                r.json()["ErrorNumber"] == 0, r.text)
+    for device in ["focuser", "filterwheel"]:
+        for member in ["description", "driverinfo"]:
+            value = c.value(device, member)
+            t.check(f"{device} {member} is a text", isinstance(value, str) and value)
+
+    t.check("tempcomp put on", c.error(c.put("focuser", "tempcomp", TempComp="true")) == 0)
+    t.check("tempcomp reads true after", c.value("focuser", "tempcomp") is True)
+    t.check("tempcomp put off", c.error(c.put("focuser", "tempcomp", TempComp="False")) == 0 and
+            c.value("focuser", "tempcomp") is False)
+    r = c.put("focuser", "halt")
+    t.check("halt is not implemented (0x400)", c.error(r) == ERR_NOT_IMPLEMENTED and r.json()["ErrorMessage"])
+    for device in ["focuser", "filterwheel"]:
+        r = c.put(device, "action", Action="Park", Parameters="")
+        t.check(f"{device} unknown action (0x40C)", c.error(r) == ERR_ACTION_NOT_IMPLEMENTED, r.text)
+        t.check(f"{device} action without Parameters gets 400", c.put(device, "action", Action="x").status_code == 400)
+        for member in ["commandblind", "commandbool", "commandstring"]:
+            r = c.put(device, member, Command="FWfocus", Raw="true")
+            t.check(f"{device} {member} not implemented", c.error(r) == ERR_NOT_IMPLEMENTED, r.text)
+
+    names = lambda device: [item["Name"] for item in c.value(device, "devicestate")]
+    t.check("focuser devicestate names", names("focuser") == ["IsMoving", "Position", "Temperature", "TimeStamp"],
+            names("focuser"))
+    t.check("wheel devicestate names", names("filterwheel") == ["Position", "TimeStamp"], names("filterwheel"))
+
+
+def moves_and_turns(t, c, sim):
+    r = c.put("focuser", "move", Position="300")
+    t.check("move answers at once, still moving", c.error(r) == 0 and c.value("focuser", "ismoving") is True)
+    r = c.put("filterwheel", "position", Position="1")
+    t.check("a turn during a move is refused as busy (0x500)", c.error(r) == ERR_BUSY and "busy" in r.json()["ErrorMessage"])
+    t.check("the move is polled to its end", wait_until(lambda: c.value("focuser", "ismoving") is False))
+    t.check("position after the move", c.value("focuser", "position") == 300)
+    t.check("the board stands there", "focuser=300" in sim.say("status"))
+    c.put("focuser", "move", Position="5000")
+    wait_until(lambda: c.value("focuser", "ismoving") is False)
+    t.check("a move beyond MaxStep ends at MaxStep", c.value("focuser", "position") == 1000)
+    c.put("focuser", "move", Position="-40")
+    wait_until(lambda: c.value("focuser", "ismoving") is False)
+    t.check("a move below 0 ends at 0", c.value("focuser", "position") == 0)
+
+    r = c.put("filterwheel", "position", Position="3")
+    t.check("turn answers at once and the wheel reads -1", c.error(r) == 0 and c.value("filterwheel", "position") == -1)
+    t.check("the turn is polled to the target", wait_until(lambda: c.value("filterwheel", "position") == 3))
+    t.check("the board's wheel stands there", "filter=3" in sim.say("status"))
+    for slot in ["5", "-1"]:
+        r = c.put("filterwheel", "position", Position=slot)
+        t.check(f"slot {slot} is an invalid value (0x401)", c.error(r) == ERR_INVALID_VALUE and r.json()["ErrorMessage"])
+    t.check("devicestate during a turn shows -1", c.error(c.put("filterwheel", "position", Position="0")) == 0 and
+            c.value("filterwheel", "devicestate")[0]["Value"] == -1)
+    wait_until(lambda: c.value("filterwheel", "position") == 0)
+
+
+def client_leaves_mid_move(t, c, port):
+    body = b"Position=200"
+    raw = (b"PUT /api/v1/focuser/0/move HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+           b"Content-Length: " + str(len(body)).encode() + b"\r\n\r\n" + body)
+    with socket.create_connection(("127.0.0.1", port)) as connection:
+        connection.sendall(raw)
+    t.check("a client that leaves mid-move: the move ends all the same",
+            wait_until(lambda: c.value("focuser", "ismoving") is False and c.value("focuser", "position") == 200))
+
+
+def hostile_http(t, c, server):
+    port = server.port
+    answer = raw_exchange(port, b"GET /api/v1/focuser/0/position HTTP/1.1\r\nHost: x\r\nX-Big: " + b"a" * 9000 + b"\r\n\r\n")
+    t.check("headers over 8 KiB get 431", answer.startswith(b"HTTP/1.1 431"), answer[:40])
+    answer = raw_exchange(port, b"GET /" + b"a" * 9000 + b" HTTP/1.1\r\nHost: x\r\n\r\n")
+    t.check("a request line over 8 KiB is refused", answer.startswith(b"HTTP/1.1 431"), answer[:40])
+    answer = raw_exchange(port, b"PUT /api/v1/focuser/0/move HTTP/1.1\r\nHost: x\r\nContent-Length: 70000\r\n\r\n" + b"a" * 70000)
+    t.check("a body over 64 KiB gets 413", answer.startswith(b"HTTP/1.1 413"), answer[:40])
+    for garbage in [b"\x00\xff\x10garbage\r\n\r\n", b"GET\r\n\r\n", b"GET / HTTP/9.9\r\n\r\n",
+                    b"PUT /api/v1/focuser/0/move HTTP/1.1\r\nContent-Length: -5\r\n\r\n",
+                    b"PUT /api/v1/focuser/0/move HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n"]:
+        answer = raw_exchange(port, garbage)
+        t.check(f"malformed request {garbage[:20]!r} gets 400", answer.startswith(b"HTTP/1.1 400"), answer[:40])
+    answer = raw_exchange(port, b"GET /api/v1/focuser/0/position?ClientID=%zz HTTP/1.1\r\nHost: x\r\n\r\n")
+    t.check("a broken escape gets 400", answer.startswith(b"HTTP/1.1 400"), answer[:40])
+    raw_exchange(port, b"PUT /api/v1/focuser/0/move HTTP/1.1\r\nContent-Length: 100\r\n\r\nPosi", 0.2)
+
+    # Keep-alive: two requests in one write, two answers on one connection.
+    pair = b"GET /api/v1/focuser/0/position HTTP/1.1\r\nHost: x\r\n\r\n" * 2
+    with socket.create_connection(("127.0.0.1", port), timeout=5) as connection:
+        connection.sendall(pair)
+        got = b""
+        while got.count(b"ServerTransactionID") < 2:
+            chunk = connection.recv(4096)
+            if not chunk:
+                break
+            got += chunk
+    t.check("keep-alive: pipelined requests answered on one connection", got.count(b"HTTP/1.1 200") == 2)
+
+    # A client that sends slowly is cut off at the request timeout (1 s here).
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as connection:
+        connection.sendall(b"GET /api/v1/focuser/0/position HTTP/1.1\r\nHo")
+        start = time.monotonic()
+        try:
+            closed = connection.recv(100) == b""
+        except OSError:
+            closed = True
+    t.check("a slow client is closed by the idle timeout", closed and time.monotonic() - start < 9)
+
+    # The connection cap (16 here): more are closed at once, and the server serves again after.
+    held = [socket.create_connection(("127.0.0.1", port), timeout=5) for _ in range(24)]
+    refused = 0
+    for connection in held:
+        try:
+            connection.sendall(b"GET /api/v1/focuser/0/position HTTP/1.1\r\nHost: x\r\n\r\n")
+            if connection.recv(10) == b"":
+                refused += 1
+        except OSError:
+            refused += 1
+    for connection in held:
+        connection.close()
+    t.check("connections beyond the cap are closed", refused >= 8, refused)
+    t.check("the server serves after hostile input",
+            wait_until(lambda: well_formed(requests.get(f"{server.base}/api/v1/focuser/0/position", timeout=5))))
+
+
+def pulled_cable(t, c, sim, simulator_program, link):
+    c.put("focuser", "move", Position="1000")
+    time.sleep(0.3)
+    sim.say("unplug")
+    r = wait_until(lambda: (lambda reply: reply if c.error(reply) != 0 else None)(c.get("focuser", "ismoving")), 15)
+    t.check("a pulled cable ends the move with an error on ismoving",
+            r is not None and c.error(r) == ERR_NO_ANSWER and "cable" in r.json()["ErrorMessage"], r and r.text)
+    r = wait_until(lambda: (lambda reply: reply if c.error(reply) != 0 else None)(c.get("focuser", "position")), 15)
+    t.check("position reads fail while the board is gone", r is not None and c.error(r) == ERR_NO_ANSWER)
+    t.check("devicestate still answers, without the position",
+            [i["Name"] for i in c.value("focuser", "devicestate")][:1] == ["IsMoving"])
+    c.put("focuser", "disconnect")
+    c.put("filterwheel", "disconnect")
+    t.check("disconnect closes the link", wait_until(lambda: c.value("focuser", "connected") is False))
+    sim.say("quit")
+    sim.process.wait(5)
+    sim = Simulator(simulator_program, link, "--time-scale", "0.2")
+    c.put("focuser", "connect")
+    wait_until(lambda: c.value("focuser", "connecting") is False)
+    t.check("reconnects once the board is back", c.value("focuser", "connected") is True)
+    t.check("reads again after the reconnect", c.error(c.get("focuser", "position")) == 0 and
+            c.value("focuser", "temperature") == 18.5)
+    return sim
+
+
+def failed_connect(t, server_program, simulator_program):
+    folder = scratch()
+    try:
+        server = Server(server_program, os.path.join(folder, "nothing-here"), os.path.join(folder, "config"),
+                        "--discovery-port", "0")
+        try:
+            c = Client(server.base)
+            r = c.put("focuser", "connected", Connected="true")
+            t.check("connected=true with no board fails with a message", c.error(r) == 0x502 and
+                    "serial port" in r.json()["ErrorMessage"], r.text)
+            c.put("focuser", "connect")
+            wait_until(lambda: c.get("focuser", "connecting").json()["ErrorNumber"] != 0 or
+                       c.value("focuser", "connecting") is False)
+            r = c.get("focuser", "connecting")
+            t.check("a failed connect is reported on connecting", c.error(r) == 0x502, r.text)
+        finally:
+            server.stop()
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--server", required=True)
+    parser.add_argument("--sim", required=True)
+    args = parser.parse_args()
+    t = Checks()
+    folder = scratch()
+    link = os.path.join(folder, "port")
+    sim = server = None
+    try:
+        sim = Simulator(args.sim, link, "--time-scale", "0.2")
+        # A comma for the decimal point, were the server to follow the locale.
+        server = Server(args.server, link, os.path.join(folder, "config"), "--discovery-port", "0",
+                        "--poll-ms", "100", "--request-timeout-ms", "1000", "--max-connections", "16",
+                        env={"LC_ALL": "de_DE.UTF-8"})
+        c = Client(server.base)
+        not_connected(t, c)
+        connect_both(t, c)
+        r = c.session.put(f"{server.base}/setup/v1/focuser",
+                          data={"MaxStep": "1000", "Shift": "0", "StepSize": "10", "PreferredSensor": "0"})
+        t.check("the setup API takes a shorter range", c.error(r) == 0, r.text)
+        protocol_rules(t, c, server.base)
+        members(t, c)
+        moves_and_turns(t, c, sim)
+        client_leaves_mid_move(t, c, server.port)
+        hostile_http(t, c, server)
+        sim = pulled_cable(t, c, sim, args.sim, link)
+        t.check("the server never restarted", server.alive())
+        status, errors = server.stop()
+        t.check("the server stops cleanly on SIGTERM, with nothing on stderr", status == 0 and not errors,
+                f"{status} {errors[-2000:]}")
+        unique = open(os.path.join(folder, "config", "quillmoor", "Software", "Quillmoor", "Alpaca.values")).read()
+        server = Server(args.server, link, os.path.join(folder, "config"), "--discovery-port", "0")
+        listed = requests.get(f"{server.base}/management/v1/configureddevices", timeout=5).json()["Value"]
+        t.check("configureddevices lists both, with UniqueIDs kept across restarts",
+                [d["DeviceType"] for d in listed] == ["Focuser", "FilterWheel"] and
+                all(d["UniqueID"].encode().hex().upper() in unique or d["UniqueID"].encode().hex() in unique
+                    for d in listed), listed)
+        t.check("apiversions is [1]", requests.get(f"{server.base}/management/apiversions").json()["Value"] == [1])
+        description = requests.get(f"{server.base}/management/v1/description").json()["Value"]
+        t.check("description names the server", description.get("ServerName") and "Manufacturer" in description)
+    finally:
+        for process in (server, sim):
+            if process:
+                process.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+    failed_connect(t, args.server, args.sim)
+    return t.summary()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

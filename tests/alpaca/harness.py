@@ -1,0 +1,137 @@
+"""What the Alpaca test scripts share: the simulator and the server as
+processes of their own (stopped by their PIDs, also when a check fails), a
+check counter, and the reply rules every JSON answer must follow."""
+import json
+import os
+import select
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+REPLY_KEYS = {"Value", "ClientTransactionID", "ServerTransactionID", "ErrorNumber", "ErrorMessage"}
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, name, condition, detail=""):
+        if condition:
+            self.passed += 1
+            print(f"ok   {name}")
+        else:
+            self.failed += 1
+            print(f"FAIL {name} {detail}")
+        sys.stdout.flush()
+        return condition
+
+    def summary(self):
+        print(f"{self.passed} passed, {self.failed} failed")
+        return 0 if self.failed == 0 else 1
+
+
+def well_formed(response):
+    """The reply rules: JSON with exactly the five members, of the right types."""
+    if response.status_code != 200 or not response.headers.get("Content-Type", "").startswith("application/json"):
+        return False
+    try:
+        body = response.json()
+    except ValueError:
+        return False
+    return (set(body) == REPLY_KEYS and isinstance(body["ClientTransactionID"], int)
+            and isinstance(body["ServerTransactionID"], int) and body["ServerTransactionID"] > 0
+            and isinstance(body["ErrorNumber"], int) and isinstance(body["ErrorMessage"], str))
+
+
+def wait_until(probe, seconds=10.0, step=0.02):
+    """Polls probe until it gives a true value; the deadline only catches hangs."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = probe()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(step)
+
+
+class Simulator:
+    """quillmoor-sim on a pty, linked at a fixed path, steered by control lines."""
+
+    def __init__(self, program, link, *options):
+        self.process = subprocess.Popen([program, "--link", link, *options], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.process.stdout.readline()  # the pty's path
+        wait_until(lambda: os.path.islink(link), 5)
+
+    def say(self, line):
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
+        ready, _, _ = select.select([self.process.stdout], [], [], 5)
+        return self.process.stdout.readline().strip() if ready else ""
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+class Server:
+    """quillmoor-alpaca on a free loopback port, with its settings in a scratch folder."""
+
+    def __init__(self, program, serial, config, *options, env=None):
+        environment = dict(os.environ, XDG_CONFIG_HOME=config, **(env or {}))
+        self.process = subprocess.Popen([program, "--serial", serial, "--http-port", "0", "--bind", "127.0.0.1",
+                                         *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                        env=environment)
+        line = self.process.stdout.readline()
+        if "serving on port" not in line:
+            raise RuntimeError("the server did not start: " + line + self.process.stderr.read())
+        self.port = int(line.split("serving on port ")[1].split(",")[0])
+        self.base = f"http://127.0.0.1:{self.port}"
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def memory_kib(self):
+        with open(f"/proc/{self.process.pid}/status") as status:
+            for line in status:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        return 0
+
+    def stop(self):
+        """Stops it with SIGTERM; its exit status, and what it wrote to stderr (a sanitizer's report, say)."""
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        errors = self.process.stderr.read() if self.process.stderr else ""
+        return self.process.returncode, errors
+
+
+def raw_exchange(port, data, read_seconds=5.0):
+    """Sends bytes on a fresh connection and returns everything read until the server closes or goes quiet."""
+    with socket.create_connection(("127.0.0.1", port), timeout=read_seconds) as connection:
+        try:
+            connection.sendall(data)
+        except OSError:
+            pass
+        chunks = []
+        try:
+            while True:
+                chunk = connection.recv(65536)
+                if not chunk:
+                    break
+                chunks.append(chunk)
+        except (socket.timeout, OSError):
+            pass
+    return b"".join(chunks)
+
+
+def scratch():
+    return tempfile.mkdtemp(prefix="quillmoor-alpaca-")
