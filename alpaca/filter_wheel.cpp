@@ -40,7 +40,7 @@ AlpacaDevice MakeFilterWheel(ServedBoard& board)
     auto reads = [&board](std::function<Reply(const BoardState&)> read) { return ReadMember(board, client, std::move(read)); };
     device.get["names"] = reads([](const BoardState& state) {
         nlohmann::json names = nlohmann::json::array();
-        for (const FilterSlot& slot : state.filters) names.push_back(SlotName(slot));
+        for (size_t i = 0; i < state.filters.size(); ++i) names.push_back(ClientSlotName(state.filters[i], i));
         return Ok(std::move(names));
     });
     device.get["focusoffsets"] = reads([](const BoardState& state) {

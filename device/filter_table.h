@@ -18,6 +18,14 @@ inline std::string SlotName(const FilterSlot& slot)
     return std::string(slot.Name, strnlen(slot.Name, kFilterNameBytes));
 }
 
+// The name shown to clients for slot `index` (from 0): "Filter 3" for an
+// unnamed third slot, since clients refuse a wheel with an empty name.
+inline std::string ClientSlotName(const FilterSlot& slot, size_t index)
+{
+    std::string name = SlotName(slot);
+    return name.empty() ? "Filter " + std::to_string(index + 1) : name;
+}
+
 class FilterTable {
 public:
     std::vector<FilterSlot> Snapshot() const

@@ -39,13 +39,10 @@ BSTR AnsiToBstr(const char* text, size_t length)
     return result;
 }
 
-// "Filter 3" for slot 2: clients refuse a wheel with an empty name.
 BSTR NameOf(const FilterSlot& filter, size_t slot)
 {
-    const size_t length = strnlen(filter.Name, sizeof filter.Name);
-    if (length > 0) return AnsiToBstr(filter.Name, length);
-    const std::wstring stand_in = L"Filter " + std::to_wstring(slot + 1);
-    return SysAllocStringLen(stand_in.data(), static_cast<UINT>(stand_in.size()));
+    const std::string name = ClientSlotName(filter, slot);
+    return AnsiToBstr(name.data(), name.size());
 }
 
 }  // namespace

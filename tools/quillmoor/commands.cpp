@@ -68,7 +68,6 @@ int Fail(const char* message)
     return kBoardFailed;
 }
 
-std::string FilterName(const FilterSlot& slot) { return std::string(slot.Name, strnlen(slot.Name, sizeof slot.Name)); }
 
 int PrintStatus(CFWDevice& device)
 {
@@ -85,7 +84,7 @@ int PrintStatus(CFWDevice& device)
         int32_t index = 0;
         if (!device.GetCurrentFilter(index)) allAnswered = false, std::printf("current filter: ?\n");
         else if (index >= 0 && index < static_cast<int32_t>(filters.size()))
-            std::printf("current filter: %d (%s)\n", index, FilterName(filters[index]).c_str());
+            std::printf("current filter: %d (%s)\n", index, SlotName(filters[index]).c_str());
         else std::printf("current filter: %d\n", index);
     }
     for (int sensor = 0; sensor < device.Config.SensorCount; ++sensor) {
@@ -95,7 +94,7 @@ int PrintStatus(CFWDevice& device)
     }
     std::printf("filters: %zu\n", filters.size());
     for (size_t i = 0; i < filters.size(); ++i)
-        std::printf("  %zu %-8s wheel %d focus %d\n", i, FilterName(filters[i]).c_str(), filters[i].Pos,
+        std::printf("  %zu %-8s wheel %d focus %d\n", i, SlotName(filters[i]).c_str(), filters[i].Pos,
                     filters[i].FocuserPos);
     return allAnswered ? kSuccess : Fail("the board did not answer every query");
 }
