@@ -40,8 +40,7 @@ Reply MoveFocuser(ServedBoard& board, int32_t position)
     const BoardState state = board.Service().State();
     if (!state.connected) return FailureReply(Job::None, LinkFailure::NotConnected);
     if (!state.focuserPresent) return Error(kInvalidOperation, "The board has no focuser");
-    const int32_t target = std::clamp(position, 0, std::max(0, state.options.AscomMaxFocusPos));
-    return StartedReply(Job::Move, board.Service().Move(target - state.options.AscomFocusShift));
+    return StartedReply(Job::Move, board.Service().Move(MotorTargetFor(state.options, position)));
 }
 
 AlpacaDevice MakeFocuser(ServedBoard& board)

@@ -2,9 +2,11 @@
 // driver's options unit and one filter of the filter table.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 namespace quillmoor {
 
@@ -66,6 +68,18 @@ static_assert(sizeof(DriverOptions) == 32);
 static_assert(offsetof(DriverOptions, StepLenInMicrons) == 8);
 static_assert(offsetof(DriverOptions, AscomPreferredTermometer) == 16);
 static_assert(offsetof(DriverOptions, Reserved1) == 28);
+
+// The motor target of a client's absolute move. Outside 0..AscomMaxFocusPos
+// the move stops at the limit, as clients expect of an absolute focuser; the
+// target stays within the board's 16 bits, so it is never sent wrapped round
+// to the far side.
+inline int32_t MotorTargetFor(const DriverOptions& options, int32_t clientPosition)
+{
+    const int32_t asked = std::clamp<int32_t>(clientPosition, 0, std::max<int32_t>(options.AscomMaxFocusPos, 0));
+    const int64_t motor = int64_t(asked) - options.AscomFocusShift;
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(motor, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
+}
 
 // One filter of the filter table.
 struct FilterSlot {

@@ -137,16 +137,9 @@ STDMETHODIMP CFocuserImpl::Halt()
     return ascom::Raise(Facts(), ascom::kNotImplemented, L"Not Supported");
 }
 
-// Outside 0..MaxStep the move stops at the limit, as clients expect of an
-// absolute focuser; the motor target stays within the board's 16 bits, so it
-// is never sent wrapped round to the far side.
 STDMETHODIMP CFocuserImpl::Move(LONG Position)
 {
-    const int32_t maxStep = std::max<int32_t>(Device().Options.AscomMaxFocusPos, 0);
-    const int32_t asked = std::clamp<int32_t>(Position, 0, maxStep);
-    const int64_t motor = int64_t(asked) - Device().Options.AscomFocusShift;
-    const int32_t target = static_cast<int32_t>(std::clamp<int64_t>(
-        motor, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
+    const int32_t target = MotorTargetFor(Device().Options, Position);
     Device().Trace.Log("CFocuserImpl::Move(%i)\n", target);
     return Outcome(Device().MoveFocuserTo(target));
 }

@@ -137,5 +137,20 @@ TEST_F(MoveTest, FocuserBudgetFollowsSpeedAndBacklash)
     }
 }
 
+TEST(MotorTarget, ClientMovesStopAtTheLimitsAndNeverWrapRound)
+{
+    DriverOptions options;
+    options.AscomMaxFocusPos = 2000;
+    options.AscomFocusShift = 1000;
+    EXPECT_EQ(MotorTargetFor(options, 1500), 500);
+    EXPECT_EQ(MotorTargetFor(options, -10), -1000) << "below 0 stops at 0";
+    EXPECT_EQ(MotorTargetFor(options, 2010), 1000) << "above MaxStep stops at MaxStep";
+    options.AscomMaxFocusPos = 100000;
+    options.AscomFocusShift = 0;
+    EXPECT_EQ(MotorTargetFor(options, 40000), 32767) << "the board's 16 bits, not 40000 - 65536";
+    options.AscomMaxFocusPos = -5;
+    EXPECT_EQ(MotorTargetFor(options, 300), 0) << "a negative range is an empty one";
+}
+
 }  // namespace
 }  // namespace quillmoor::test
