@@ -32,7 +32,7 @@ same "conformance: the wheel was sent exactly the slots accepted, nothing for -1
 # The options the conformance client left: COM3, MaxStep 2000.
 start_board script 3 --time-scale 0
 cp "$here/old_client.vbs" "$drive_c/old-client.vbs"
-"$wine64" cscript //nologo 'C:\old-client.vbs' >"$work/out/script.client" 2>"$work/out/script.debug"
+"${script_host[@]}" //nologo 'C:\old-client.vbs' >"$work/out/script.client" 2>"$work/out/script.debug"
 stop_board script
 same "script host: an old client's session, with the ASCOM codes" "\
 InterfaceVersion 3 2

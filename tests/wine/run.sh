@@ -64,6 +64,9 @@ win_dll="C:\\Quill'moor\\Quillmoor.DLL"
 # Each build registers with the regsvr32 of its own bitness.
 regsvr32=("$wine64" regsvr32)
 [ "$bits" = 32 ] && regsvr32=(wine 'C:\windows\syswow64\regsvr32.exe')
+# The script host of the DLL's own bitness, so that it can load it.
+script_host=("$wine64" cscript)
+[ "$bits" = 32 ] && script_host=(wine 'C:\windows\syswow64\cscript.exe')
 
 start_prefix() {
   make_wine_prefix
