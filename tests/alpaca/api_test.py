@@ -242,7 +242,8 @@ def hostile_http(t, c, server):
 
 def pulled_cable(t, c, sim, simulator_program, link):
     c.put("focuser", "move", Position="1000")
-    time.sleep(0.3)
+    # The board takes the target as the move begins; pull the cable only then.
+    wait_until(lambda: " focuser=1000 " in sim.say("status"), 5)
     sim.say("unplug")
     r = wait_until(lambda: (lambda reply: reply if c.error(reply) != 0 else None)(c.get("focuser", "ismoving")), 15)
     t.check("a pulled cable ends the move with an error on ismoving",

@@ -124,7 +124,6 @@ TEST_F(BoardServiceTest, AMoveRunsAloneAndReadsNeverTouchTheLink)
     EXPECT_EQ(why, LinkFailure::Busy);
 
     Board().ClearRecord();
-    for (int i = 0; i < 200 && service.State().Moving(); ++i) std::this_thread::sleep_for(1ms);
     state = Idle();
     EXPECT_EQ(state.position, 100);
     EXPECT_EQ(state.failedJob, Job::None);
