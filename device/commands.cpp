@@ -179,12 +179,14 @@ bool CFWDevice::ExchangeFocuserPosition(SerialPort& port, int32_t& position)
 
 bool CFWDevice::MoveFocuserTo(int32_t target)
 {
-    // Set once the move holds the link and cleared only after it let go, so
-    // that a poll refused during the move always finds it set.
+    // Counted once the move holds the link, before anything else, and let go
+    // only after the link is free again, so that a poll refused during the
+    // move always finds it counted, even when the next move has taken the link.
     bool held = false;
-    const bool moved = Framed(PurgeFirst::Yes, [&](SerialPort& port) {
+    const bool moved = Framed(PurgeFirst::No, [&](SerialPort& port) {
         held = true;
-        FocuserMoving = true;
+        ++FocuserMoving;
+        port.Purge();
         uint8_t targetBytes[2];
         Int16ToLE(target, targetBytes);
         if (!WriteString(port, "FWgoFocus") || !WriteBytes(port, targetBytes, 2)) return false;
@@ -215,7 +217,7 @@ bool CFWDevice::MoveFocuserTo(int32_t target)
                   watch.ElapsedMsExact(), budget);
         return false;
     });
-    if (held) FocuserMoving = false;
+    if (held) --FocuserMoving;
     return moved;
 }
 
@@ -252,9 +254,14 @@ bool CFWDevice::ReadTemperature(int32_t sensor, float& degrees)
         uint8_t reply[2] = {};
         if (SendCommandData(port, "FWtemperature", &index, 1, reply, 2) != 2) return false;
         const int16_t hundredths = Int16FromLE(reply);
-        if (hundredths == kNoReading) return false;
+        const bool slotted = sensor >= 0 && sensor < kTemperatureSlots;
+        // A sensor that has gone quiet has no last value to stand in for it.
+        if (hundredths == kNoReading) {
+            if (slotted) TemperatureKnown[sensor] = false;
+            return false;
+        }
         degrees = static_cast<float>(hundredths * 0.01);
-        if (sensor >= 0 && sensor < kTemperatureSlots) {
+        if (slotted) {
             Temperatures[sensor] = degrees;
             TemperatureKnown[sensor] = true;
         }

@@ -101,7 +101,7 @@ public:
     // Which of Temperatures the board has given since the link was opened.
     std::atomic<bool> TemperatureKnown[kTemperatureSlots] = {};
     std::atomic<bool> Busy{false};
-    std::atomic<bool> FocuserMoving{false};  // a focuser move holds the link
+    std::atomic<int> FocuserMoving{0};       // focuser moves holding the link, or about to let go
     std::atomic<int> OpenPortNumber{0};      // COMn of the open port, 0 when none
     platform::TimerId TimerId = 0;
     uint8_t MicrostepTable[kMicrostepTableBytes] = {};

@@ -6,16 +6,12 @@
 #include "device/link_failure.h"
 
 namespace quillmoor::driver::ascom {
-namespace {
 
-// "board on COM3", or "board" when the port is not known.
-std::wstring Board()
+std::wstring BoardName()
 {
     const int port = g_FWDevice.OpenPortNumber;
     return port > 0 ? L"board on COM" + std::to_wstring(port) : std::wstring(L"board");
 }
-
-}  // namespace
 
 HRESULT Raise(const DriverFacts& facts, HRESULT code, const std::wstring& description)
 {
@@ -68,14 +64,14 @@ HRESULT Outcome(const DriverFacts& facts, bool succeeded)
         return NotConnected(facts);
     case LinkFailure::Busy:
         return Raise(facts, kLinkBusy,
-                     L"The " + Board() +
+                     L"The " + BoardName() +
                          L" is busy with another command (a move, or another program's request); try again "
                          L"when it has finished");
     case LinkFailure::None:  // not expected after a failure; reported as no answer
     case LinkFailure::NoAnswer:
         break;
     }
-    return Raise(facts, kNoAnswer, L"The " + Board() + L" gave no valid answer: check the cable and the board's power");
+    return Raise(facts, kNoAnswer, L"The " + BoardName() + L" gave no valid answer: check the cable and the board's power");
 }
 
 }  // namespace quillmoor::driver::ascom

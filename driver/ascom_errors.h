@@ -13,7 +13,6 @@ namespace quillmoor::driver::ascom {
 inline constexpr HRESULT kNotImplemented = static_cast<HRESULT>(0x80040400);
 inline constexpr HRESULT kInvalidValue = static_cast<HRESULT>(0x80040401);
 inline constexpr HRESULT kNotConnected = static_cast<HRESULT>(0x80040407);
-inline constexpr HRESULT kInvalidOperation = static_cast<HRESULT>(0x8004040B);
 inline constexpr HRESULT kActionNotImplemented = static_cast<HRESULT>(0x8004040C);
 // The driver's own range starts at 0x80040500.
 inline constexpr HRESULT kLinkBusy = static_cast<HRESULT>(0x80040500);
@@ -29,6 +28,8 @@ HRESULT Succeed();
 // last, with its reason.
 HRESULT Outcome(const DriverFacts& facts, bool succeeded);
 HRESULT NotConnected(const DriverFacts& facts);
+// "board on COM3", or "board" when the port is not known.
+std::wstring BoardName();
 // Connecting found no board.
 HRESULT NoBoard(const DriverFacts& facts);
 

@@ -15,9 +15,5 @@ constexpr int32_t WrappingAdd(int32_t a, int32_t b)
 {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
-constexpr int32_t WrappingSubtract(int32_t a, int32_t b)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
 
 }  // namespace quillmoor::driver

@@ -35,8 +35,7 @@ std::wstring BoardReport()
     if (device.FocuserPresent) add(L"a focuser");
     if (device.WheelPresent) add(L"a filter wheel with " + std::to_wstring(device.Filters.Size()) + L" filters");
     add(std::to_wstring(device.Config.SensorCount) + L" temperature sensors");
-    const int port = device.OpenPortNumber;
-    return (port > 0 ? L"board on COM" + std::to_wstring(port) : std::wstring(L"board")) + L": " + parts;
+    return ascom::BoardName() + L": " + parts;
 }
 
 // A client's text cut to a length that a trace line or a message can carry.
@@ -96,8 +95,9 @@ HRESULT SupportedActions(const DriverFacts& facts, VARIANT* pVal)
     if (!pVal) return E_POINTER;
     Device().Trace.Log("%s::get_SupportedActions()\n", facts.className);
     VariantInit(pVal);
-    pVal->vt = VT_ARRAY | VT_BSTR;
     pVal->parray = SafeArrayCreateVector(VT_BSTR, 0, 0);
+    if (!pVal->parray) return E_OUTOFMEMORY;
+    pVal->vt = VT_ARRAY | VT_BSTR;
     return ascom::Succeed();
 }
 

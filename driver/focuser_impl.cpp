@@ -1,8 +1,5 @@
 #include "focuser_impl.h"
 
-#include <algorithm>
-#include <limits>
-
 #include "ascom_errors.h"
 #include "com_results.h"
 #include "controller_instance.h"

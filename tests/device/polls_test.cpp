@@ -17,7 +17,10 @@ TEST_F(PollTest, DuringAFocuserMoveThePollsAnswerTheLastValuesAndSendNothing)
     CFWDevice& device = Connected(options);
     float degrees = 0;
     ASSERT_TRUE(device.ReadTemperature(0, degrees));
-    device.Temperatures[1] = 99.0f;  // a value of no board: sensor 1 was never read on this link
+    device.Temperatures[2] = 99.0f;  // a value of no board: sensor 2 was never read on this link
+    ASSERT_TRUE(device.ReadTemperature(1, degrees));
+    Board().SetTemperature(1, sim::kNoReading);  // sensor 1 answered once, then went quiet
+    EXPECT_FALSE(device.ReadTemperature(1, degrees));
     Board().ClearRecord();
 
     auto move = std::async(std::launch::async, [&] { return device.MoveFocuserTo(400); });
@@ -32,8 +35,9 @@ TEST_F(PollTest, DuringAFocuserMoveThePollsAnswerTheLastValuesAndSendNothing)
     EXPECT_FLOAT_EQ(degrees, 18.5f);
     EXPECT_FALSE(device.PollTemperature(kTemperatureSlots, degrees)) << "no last value outside the table";
     EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy);
-    EXPECT_FALSE(device.PollTemperature(1, degrees)) << "no last value before the first reading";
+    EXPECT_FALSE(device.PollTemperature(2, degrees)) << "no last value before the first reading";
     EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy);
+    EXPECT_FALSE(device.PollTemperature(1, degrees)) << "no last value for a sensor gone quiet";
     EXPECT_FALSE(device.GetFocuserPosition(position)) << "a plain query is still refused";
     EXPECT_EQ(LastLinkFailure(), LinkFailure::Busy);
     int32_t slot = -1;

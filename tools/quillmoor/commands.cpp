@@ -68,7 +68,6 @@ int Fail(const char* message)
     return kBoardFailed;
 }
 
-
 int PrintStatus(CFWDevice& device)
 {
     bool allAnswered = true;
