@@ -15,8 +15,22 @@ case "${1:-all}" in
   *) wanted=("${native[@]}" "${windows[@]}") ;;
 esac
 
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+updated=no
+apt_install() {
+  [ "$updated" = yes ] || $sudo apt-get update -qq
+  updated=yes
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
 # 32-bit Windows programs need wine32, which only a machine that starts i386
-# programs can run; elsewhere the 32-bit checks are skipped and say so.
+# programs can run; elsewhere the 32-bit checks are skipped and say so. The
+# probe builds its program with binutils, so a fresh machine gets that first.
+if [ "${1:-all}" != native ] && ! command -v as >/dev/null; then
+  echo "installing: binutils"
+  apt_install binutils
+fi
 i386=no
 if [ "${1:-all}" != native ] && "$here/i386-runs.sh"; then
   i386=yes
@@ -33,10 +47,8 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 if [ "$i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
+  updated=no  # the new architecture's lists are not read yet
 fi
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt_install "${missing[@]}"

@@ -10,7 +10,6 @@ beside the wire time of the same work.
 import argparse
 import multiprocessing
 import os
-import shutil
 import socket
 import statistics
 import sys
@@ -18,7 +17,7 @@ import time
 
 import requests
 
-from harness import Server, Simulator, scratch, wait_until
+from harness import Scratch, wait_until
 
 BIT_MS = 10 / 9600 * 1000  # one byte on the line, 8N1
 
@@ -75,17 +74,14 @@ def main():
     parser.add_argument("--seconds", type=float, default=10)
     parser.add_argument("--moves", type=int, default=10)
     args = parser.parse_args()
-    folder = scratch()
-    link = os.path.join(folder, "port")
-    sim = server = None
-    try:
-        sim = Simulator(args.sim, link, "--pace")
-        trace = os.path.join(folder, "trace.log")
-        options = os.path.join(folder, "config", "quillmoor", "Software", "ASCOM", "Focuser Drivers")
+    with Scratch() as run:
+        run.simulator(args.sim, "--pace")
+        trace = os.path.join(run.folder, "trace.log")
+        options = os.path.join(run.config, "quillmoor", "Software", "ASCOM", "Focuser Drivers")
         os.makedirs(options)
         with open(os.path.join(options, "Quillmoor.Focuser.values"), "w") as store:
             store.write(f"1 {(trace.encode() + bytes(1)).hex()} LogFile\n")
-        server = Server(args.server, link, os.path.join(folder, "config"), "--discovery-port", "0")
+        server = run.server(args.server, "--discovery-port", "0")
         base = server.base
         requests.put(f"{base}/api/v1/focuser/0/connected", data={"Connected": "true"}, timeout=70)
 
@@ -122,11 +118,6 @@ def main():
               f"{statistics.median(after_bang_ms):.2f} ms, max {max(after_bang_ms):.2f} ms "
               f"(the '!' itself is {BIT_MS:.2f} ms on the wire)")
         print(f"server memory now: {server.memory_kib()} KiB")
-    finally:
-        for process in (server, sim):
-            if process:
-                process.stop()
-        shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":

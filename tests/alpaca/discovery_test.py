@@ -9,12 +9,11 @@ garbage passed over.
 import argparse
 import json
 import os
-import shutil
 import socket
 import subprocess
 import sys
 
-from harness import Checks, Server, scratch
+from harness import Checks, Scratch
 
 PORT = 32227
 REQUEST = b"alpacadiscovery1"
@@ -66,12 +65,8 @@ def main():
                    not any(name not in ("lo",) for _, name in socket.if_nameindex())):
         return t.summary()
     prepare_namespace()
-    folder = scratch()
-    servers = []
-    try:
-        config = os.path.join(folder, "config")
-        first = Server(args.server, "/nonexistent", config, "--discovery-port", str(PORT))
-        servers.append(first)
+    with Scratch() as run:
+        first = run.server(args.server, "--discovery-port", str(PORT), serial="/nonexistent")
         t.check("unicast on 127.0.0.1", ports(ask(socket.AF_INET, ("127.0.0.1", PORT))) == [first.port])
         t.check("IPv4 broadcast 255.255.255.255", ports(ask(socket.AF_INET, ("255.255.255.255", PORT))) == [first.port])
         t.check("IPv4 broadcast 127.255.255.255", ports(ask(socket.AF_INET, ("127.255.255.255", PORT))) == [first.port])
@@ -91,16 +86,11 @@ def main():
         t.check("still answers after garbage", ports(ask(socket.AF_INET, ("127.0.0.1", PORT))) == [first.port])
 
         # A second server on this computer shares the port (SO_REUSEADDR); a broadcast finds both.
-        second = Server(args.server, "/nonexistent", config, "--discovery-port", str(PORT))
-        servers.append(second)
+        second = run.server(args.server, "--discovery-port", str(PORT), serial="/nonexistent")
         both = ports(ask(socket.AF_INET, ("255.255.255.255", PORT)))
         t.check("two servers share the discovery port and both answer a broadcast",
                 both == sorted([first.port, second.port]), both)
         t.check("both servers alive", first.alive() and second.alive())
-    finally:
-        for server in servers:
-            server.stop()
-        shutil.rmtree(folder, ignore_errors=True)
     return t.summary()
 
 

@@ -4,6 +4,7 @@ check counter, and the reply rules every JSON answer must follow."""
 import json
 import os
 import select
+import shutil
 import socket
 import subprocess
 import sys
@@ -56,14 +57,35 @@ def wait_until(probe, seconds=10.0, step=0.02):
         time.sleep(step)
 
 
+def first_line(process, seconds=10):
+    """The first line a process writes, or "" when none comes in time (the process is then killed)."""
+    ready, _, _ = select.select([process.stdout], [], [], seconds)
+    line = process.stdout.readline() if ready else ""
+    if not line:
+        process.kill()
+        process.wait()
+    return line
+
+
 class Simulator:
     """quillmoor-sim on a pty, linked at a fixed path, steered by control lines."""
 
     def __init__(self, program, link, *options):
-        self.process = subprocess.Popen([program, "--link", link, *options], stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        self.process.stdout.readline()  # the pty's path
-        wait_until(lambda: os.path.islink(link), 5)
+        self.command = [program, "--link", link, *options]
+        self.link = link
+        self.start()
+
+    def start(self):
+        self.process = subprocess.Popen(self.command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True)
+        if not first_line(self.process):  # the pty's path
+            raise RuntimeError("the simulator did not start")
+        wait_until(lambda: os.path.islink(self.link), 5)
+
+    def restart(self):
+        """A fresh board on the same link, as after a power cycle."""
+        self.stop()
+        self.start()
 
     def say(self, line):
         self.process.stdin.write(line + "\n")
@@ -85,9 +107,12 @@ class Server:
         self.process = subprocess.Popen([program, "--serial", serial, "--http-port", "0", "--bind", "127.0.0.1",
                                          *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                         env=environment)
-        line = self.process.stdout.readline()
+        line = first_line(self.process)
         if "serving on port" not in line:
-            raise RuntimeError("the server did not start: " + line + self.process.stderr.read())
+            if self.process.poll() is None:
+                self.process.kill()
+            _, errors = self.process.communicate()
+            raise RuntimeError("the server did not start: " + line + errors)
         self.port = int(line.split("serving on port ")[1].split(",")[0])
         self.base = f"http://127.0.0.1:{self.port}"
 
@@ -133,5 +158,29 @@ def raw_exchange(port, data, read_seconds=5.0):
     return b"".join(chunks)
 
 
-def scratch():
-    return tempfile.mkdtemp(prefix="quillmoor-alpaca-")
+class Scratch:
+    """A scratch folder for one run: the simulator's link and the server's
+    settings live in it, and every process started through it is stopped, and
+    the folder removed, when the run ends, whatever happened."""
+
+    def __init__(self):
+        self.folder = tempfile.mkdtemp(prefix="quillmoor-alpaca-")
+        self.link = os.path.join(self.folder, "port")
+        self.config = os.path.join(self.folder, "config")
+        self.processes = []
+
+    def simulator(self, program, *options):
+        self.processes.append(Simulator(program, self.link, *options))
+        return self.processes[-1]
+
+    def server(self, program, *options, serial=None, env=None):
+        self.processes.append(Server(program, serial or self.link, self.config, *options, env=env))
+        return self.processes[-1]
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        for process in reversed(self.processes):
+            process.stop()
+        shutil.rmtree(self.folder, ignore_errors=True)

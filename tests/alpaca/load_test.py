@@ -8,9 +8,7 @@ unique. Prints the read rate, latencies and the server's memory.
   load_test.py --server PATH --sim PATH [--seconds 60]
 """
 import argparse
-import os
 import random
-import shutil
 import statistics
 import sys
 import threading
@@ -18,7 +16,7 @@ import time
 
 import requests
 
-from harness import Checks, Server, Simulator, scratch, wait_until, well_formed
+from harness import Checks, Scratch, wait_until, well_formed
 
 POLLERS = 8
 MEMBERS = [("focuser", "position"), ("focuser", "temperature"), ("focuser", "devicestate"),
@@ -68,6 +66,12 @@ class Mover(threading.Thread):
         return session.get(f"{self.base}/api/v1/{device}/0/{member}", timeout=10).json()["Value"]
 
     def run(self):
+        try:
+            self.move_and_turn()
+        except Exception as error:  # a lost or unreadable reply ends the mover, and says so
+            self.problems.append(f"mover stopped: {error!r}")
+
+    def move_and_turn(self):
         session = requests.Session()
         generator = random.Random(7)
         while time.monotonic() < self.until:
@@ -97,12 +101,9 @@ def main():
     parser.add_argument("--seconds", type=float, default=60)
     args = parser.parse_args()
     t = Checks()
-    folder = scratch()
-    link = os.path.join(folder, "port")
-    sim = server = None
-    try:
-        sim = Simulator(args.sim, link, "--time-scale", "0.2")
-        server = Server(args.server, link, os.path.join(folder, "config"), "--discovery-port", "0")
+    with Scratch() as run:
+        run.simulator(args.sim, "--time-scale", "0.2")
+        server = run.server(args.server, "--discovery-port", "0")
         base = server.base
         for device in ["focuser", "filterwheel"]:
             requests.put(f"{base}/api/v1/{device}/0/connected", data={"Connected": "true"}, timeout=70)
@@ -134,11 +135,6 @@ def main():
                   f"{len(latencies) / args.seconds:.0f}/s, p50 {statistics.median(latencies) * 1000:.2f} ms, "
                   f"p99 {latencies[int(len(latencies) * 0.99)] * 1000:.2f} ms; {mover.moves} moves and "
                   f"{mover.turns} turns; memory {memory_before} KiB before, {memory_after} KiB after")
-    finally:
-        for process in (server, sim):
-            if process:
-                process.stop()
-        shutil.rmtree(folder, ignore_errors=True)
     return t.summary()
 
 

@@ -5,6 +5,8 @@
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
+# A dist left from an older version would hold a second package.
+rm -rf build-package/dist
 mkdir -p build-package
 if ! tools/package.sh --dist build-package/dist >build-package/package.log 2>&1; then
   tail -n 40 build-package/package.log
