@@ -49,7 +49,8 @@ private:
         }
         HttpRequest request = parser_->release();
         HttpResponse response = handler_(request);
-        Write(std::move(response), !response.keep_alive());
+        const bool close = !response.keep_alive();  // read before the response is moved away
+        Write(std::move(response), close);
     }
 
     void Write(HttpResponse response, bool close)

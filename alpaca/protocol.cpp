@@ -90,8 +90,9 @@ const std::string* Params::Find(std::string_view name) const
 
 std::optional<int32_t> ParseInt32(std::string_view text)
 {
-    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-    if (text.empty() || text[0] == '+') return std::nullopt;
+    const bool signedPlus = !text.empty() && text[0] == '+';
+    if (signedPlus) text.remove_prefix(1);
+    if (text.empty() || text[0] == '+' || (signedPlus && text[0] == '-')) return std::nullopt;
     int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
@@ -116,8 +117,9 @@ std::optional<bool> ParseBool(std::string_view text)
 
 std::optional<double> ParseNumber(std::string_view text)
 {
-    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-    if (text.empty() || text[0] == '+') return std::nullopt;
+    const bool signedPlus = !text.empty() && text[0] == '+';
+    if (signedPlus) text.remove_prefix(1);
+    if (text.empty() || text[0] == '+' || (signedPlus && text[0] == '-')) return std::nullopt;
     double value = 0;
     // from_chars reads the C locale's form whatever the process's locale is.
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

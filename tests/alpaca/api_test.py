@@ -78,7 +78,7 @@ def protocol_rules(t, c, base):
     t.check("PUT ClientTransactionID in another case is not read",
             well_formed(r) and r.json()["ClientTransactionID"] == 0, r.text)
     wait_until(lambda: c.value("focuser", "ismoving") is False)
-    for value in ["ten", "1.5", "", "99999999999"]:
+    for value in ["ten", "1.5", "", "99999999999", "+-5"]:
         r = c.put("focuser", "move", Position=value)
         t.check(f"unparsable Position '{value}' gets 400", r.status_code == 400, r.text)
     r = c.put("focuser", "tempcomp", TempComp="yes")
