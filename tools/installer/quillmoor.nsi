@@ -7,6 +7,10 @@
 ; Exit codes: 0 done; 1 cancelled by the user; 2 stopped (a DLL in use and
 ; the user chose Cancel); 3010 a DLL was in use during a silent install and
 ; is replaced at the next restart; 4 installed, but a DLL did not register.
+; When both happen the result is 4: a restart does not mend a registration
+; that failed, and 3010 counts as success to deployment tools, so it must not
+; hide the failure. The pending replacement is still made at the next
+; restart, and the details list both.
 
 Unicode true
 ; The 64-bit stub runs under every 64-bit Windows and under 64-bit Wine, and
