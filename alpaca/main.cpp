@@ -19,6 +19,8 @@
 #include "alpaca/router.h"
 #include "alpaca/setup_api.h"
 #include "alpaca/setup_pages.h"
+#include "alpaca/temperature_api.h"
+#include "device/temperature_log.h"
 
 namespace asio = boost::asio;
 using namespace quillmoor::alpaca;
@@ -98,15 +100,17 @@ int main(int argc, char** argv)
 
     ServerSettings settings = LoadServerSettings();
     if (!options.serial.empty()) settings.serialPort = options.serial;  // for this run only
-    ServedBoard board(settings, std::chrono::milliseconds(options.pollMs));
+    const std::vector<std::string> logFolders = quillmoor::TemperatureLogFolders();
+    ServedBoard board(settings, std::chrono::milliseconds(options.pollMs), logFolders);
 
     std::vector<AlpacaDevice> devices;
     devices.push_back(MakeFocuser(board));
     devices.push_back(MakeFilterWheel(board));
     ServerDescription description;
     description.location = HostName();
-    Router router(std::move(devices), description, [&board](const HttpRequest& request) {
+    Router router(std::move(devices), description, [&board, &logFolders](const HttpRequest& request) {
         if (auto answer = ServeSetupApi(board, request)) return answer;
+        if (auto answer = ServeTemperatureApi(board, logFolders, request)) return answer;
         return ServeSetupPage(request);
     });
 

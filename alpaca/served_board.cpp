@@ -4,8 +4,10 @@
 
 namespace quillmoor::alpaca {
 
-ServedBoard::ServedBoard(ServerSettings settings, std::chrono::milliseconds pollInterval)
-    : settings_(std::move(settings)), service_(device_, {.pollInterval = pollInterval})
+ServedBoard::ServedBoard(ServerSettings settings, std::chrono::milliseconds pollInterval,
+                         std::vector<std::string> logFolders)
+    : settings_(std::move(settings)),
+      service_(device_, {.pollInterval = pollInterval, .temperatureLogFolders = std::move(logFolders)})
 {
 }
 

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "alpaca/server_settings.h"
 #include "device/fw_device.h"
@@ -17,7 +19,9 @@ inline constexpr service::ClientMask kWheelClient = 2;
 
 class ServedBoard {
 public:
-    ServedBoard(ServerSettings settings, std::chrono::milliseconds pollInterval);
+    // The board's temperature log goes to the first of logFolders that takes it.
+    ServedBoard(ServerSettings settings, std::chrono::milliseconds pollInterval,
+                std::vector<std::string> logFolders = {});
 
     service::BoardService& Service() { return service_; }
     ServerSettings Settings() const;

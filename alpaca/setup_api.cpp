@@ -39,6 +39,8 @@ nlohmann::json StateJson(const ServedBoard& board, const BoardState& state)
             {"Shift", state.options.AscomFocusShift},
             {"StepSize", state.options.StepLenInMicrons},
             {"PreferredSensor", state.PreferredSensor()},
+            {"TempCompStepsPerDegree",
+             state.connected ? nlohmann::json(state.compensationStepsPerDegree) : nlohmann::json(nullptr)},
             {"Temperatures", temperatures},
             {"Filter", state.Turning() ? -1 : state.filter},
             {"Turning", state.Turning()},

@@ -1,10 +1,30 @@
 #include "alpaca/setup_pages.h"
 
+#include <fstream>
+#include <iterator>
 #include <string_view>
 
 #include "alpaca/web_files.h"
 
 namespace quillmoor::alpaca {
+namespace {
+
+#ifndef QUILLMOOR_EMBEDDED_JAVASCRIPT
+// The chart library is Debian's shared copy, read where the package put it,
+// so that its security updates reach the pages.
+std::optional<HttpResponse> SystemScript(const HttpRequest& request, std::string_view path)
+{
+    if (path != kChartScriptPath) return std::nullopt;
+    std::ifstream file(std::string(QUILLMOOR_JAVASCRIPT_DIR) + std::string(kChartScriptFile), std::ios::binary);
+    if (!file) return TextAnswer(request, http::status::not_found, "The chart library is not installed");
+    std::string script{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    HttpResponse answer = Answer(request, http::status::ok, "text/javascript; charset=utf-8", std::move(script));
+    answer.set(http::field::cache_control, "max-age=3600");
+    return answer;
+}
+#endif
+
+}  // namespace
 
 std::optional<HttpResponse> ServeSetupPage(const HttpRequest& request)
 {
@@ -18,7 +38,11 @@ std::optional<HttpResponse> ServeSetupPage(const HttpRequest& request)
         answer.set(http::field::cache_control, "no-cache");
         return answer;
     }
+#ifndef QUILLMOOR_EMBEDDED_JAVASCRIPT
+    return SystemScript(request, path);
+#else
     return std::nullopt;
+#endif
 }
 
 }  // namespace quillmoor::alpaca

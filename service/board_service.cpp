@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "device/temperature_log.h"
+
 namespace quillmoor::service {
 
 BoardService::BoardService(CFWDevice& device, Settings settings, Waker* waker)
@@ -136,6 +138,8 @@ void BoardService::Run()
 {
     std::unique_lock lock(mutex_);
     auto nextPoll = std::chrono::steady_clock::now() + settings_.pollInterval;
+    auto nextLogRow = std::chrono::steady_clock::now() + settings_.temperatureLogInterval;
+    const bool logging = !settings_.temperatureLogFolders.empty();
     while (!stopping_) {
         if (pending_) {
             Pending job = std::move(*pending_);
@@ -144,7 +148,18 @@ void BoardService::Run()
             nextPoll = std::chrono::steady_clock::now() + settings_.pollInterval;
             continue;
         }
-        if (wake_.wait_until(lock, nextPoll, [this] { return stopping_ || pending_.has_value(); })) continue;
+        const auto wakeAt = logging ? std::min(nextPoll, nextLogRow) : nextPoll;
+        if (wake_.wait_until(lock, wakeAt, [this] { return stopping_ || pending_.has_value(); })) continue;
+        if (logging && std::chrono::steady_clock::now() >= nextLogRow) {
+            // A job that comes meanwhile waits for the row, as it would for a poll.
+            lock.unlock();
+            WriteTemperatureLogRow(device_, platform::LocalNow(), settings_.temperatureLogFolders);
+            lock.lock();
+            nextLogRow += settings_.temperatureLogInterval;
+            if (nextLogRow < std::chrono::steady_clock::now())  // after a long job: no catching up
+                nextLogRow = std::chrono::steady_clock::now() + settings_.temperatureLogInterval;
+            continue;
+        }
         Poll(lock);
         nextPoll = std::chrono::steady_clock::now() + settings_.pollInterval;
     }
@@ -247,6 +262,7 @@ void BoardService::Refresh()
     std::copy(std::begin(temperatureRead_), std::end(temperatureRead_), state_.temperatureRead);
     std::copy(std::begin(temperatures_), std::end(temperatures_), state_.temperatures);
     state_.sensorCount = device_.Config.SensorCount;
+    state_.compensationStepsPerDegree = device_.Config.TempCompStepsPerDegree;
     state_.filters = device_.Filters.Snapshot();
     // Only the worker writes the options (in its jobs); the preferred sensor
     // may also change by itself, through the board's compensation report.

@@ -10,7 +10,9 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "device/fw_device.h"
 #include "service/board_state.h"
@@ -39,6 +41,11 @@ public:
     struct Settings {
         // Between two polls of an idle board; position and temperature take turns.
         std::chrono::milliseconds pollInterval{500};
+        // Where the daily temperature log goes (the first folder that takes
+        // it), written between jobs while a board with a focuser is
+        // connected; none: no log.
+        std::vector<std::string> temperatureLogFolders;
+        std::chrono::milliseconds temperatureLogInterval{5000};
     };
 
     BoardService(CFWDevice& device, Settings settings, Waker* waker = nullptr);

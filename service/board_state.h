@@ -28,6 +28,7 @@ struct BoardState {
     int32_t filter = -1;      // -1: unknown
     int32_t turningTo = -1;   // of the turn under way
     int32_t compensationSensor = -1;  // -1: the board's temperature compensation is off
+    int16_t compensationStepsPerDegree = 0;  // as the configuration block holds it
     // The last reading of each sensor, when it had one.
     bool temperatureRead[kTemperatureSlots] = {};
     float temperatures[kTemperatureSlots] = {};

@@ -103,7 +103,9 @@ class Server:
     """quillmoor-alpaca on a free loopback port, with its settings in a scratch folder."""
 
     def __init__(self, program, serial, config, *options, env=None):
-        environment = dict(os.environ, XDG_CONFIG_HOME=config, **(env or {}))
+        # The settings and the temperature log it writes stay in the scratch folder.
+        environment = dict(os.environ, XDG_CONFIG_HOME=config,
+                           XDG_DATA_HOME=os.path.join(os.path.dirname(config), "data"), **(env or {}))
         self.process = subprocess.Popen([program, "--serial", serial, "--http-port", "0", "--bind", "127.0.0.1",
                                          *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                         env=environment)

@@ -11,7 +11,7 @@ set -eu
 
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"settings_file_fuzzer settings_load_fuzzer replies_fuzzer alpaca_request_fuzzer"}
+targets=${*:-"settings_file_fuzzer settings_load_fuzzer replies_fuzzer alpaca_request_fuzzer temperature_log_fuzzer"}
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -29,6 +29,9 @@ for target in $targets; do
     [ "$target" = settings_file_fuzzer ] && cp "$root/tests/persistence/golden/"*.fws "$corpus/"
     # Real requests are good first inputs for the request parser.
     [ "$target" = alpaca_request_fuzzer ] && cp "$here/alpaca_corpus/"* "$corpus/"
+    # A short log of the kind the driver writes.
+    [ "$target" = temperature_log_fuzzer ] &&
+      printf 'Time,T0,T1,Focus,Filter\n20:00:00,9.50,-3.25,1000,L\n20:00:05,,8.00,1010,\n21:00:00,6.00,7.00,1040,Ha\n' >"$corpus/log.csv"
     log=$build/$target.log
     if (cd "$build" && "./$target" -max_total_time="$seconds" -max_len=20000 \
             -print_final_stats=1 "$corpus") >"$log" 2>&1; then

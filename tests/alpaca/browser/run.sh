@@ -38,10 +38,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-"$sim" --link "$work/port" --time-scale 0.2 </dev/null >"$work/sim.out" 2>&1 &
+"$sim" --link "$work/port" --time-scale 0.2 --record "$work/record.txt" </dev/null >"$work/sim.out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 50); do [ -L "$work/port" ] && break; sleep 0.1; done
-XDG_CONFIG_HOME=$work/config "$server" --serial "$work/port" --http-port 0 --bind 127.0.0.1 \
+XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data "$server" --serial "$work/port" --http-port 0 --bind 127.0.0.1 \
   --discovery-port 0 >"$work/server.out" 2>&1 &
 server_pid=$!
 for _ in $(seq 50); do grep -q 'serving on port' "$work/server.out" && break; sleep 0.1; done
@@ -50,4 +50,4 @@ port=$(sed -n 's/.*serving on port \([0-9]*\),.*/\1/p' "$work/server.out")
 
 mkdir -p "$modules/screenshots"
 NODE_PATH=$modules/node_modules node "$here/setup_pages.js" --base "http://127.0.0.1:$port" \
-  --serial "$work/port" --shots "$modules/screenshots"
+  --serial "$work/port" --shots "$modules/screenshots" --logs "$work/data/quillmoor" --record "$work/record.txt"
