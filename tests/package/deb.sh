@@ -40,8 +40,9 @@ check "every file lies under /usr, /lib or /etc" test -z "$(grep -vE '^\./(usr|l
 check "no test program or static library is packaged" test -z "$(grep -E '_tests$|bench|fuzz|\.a$' <<<"$files")"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "# Depends: $depends"
-check "its dependencies come from the libraries the programs link" \
-  bash -c 'grep -q "libc6 (>=" <<<"$1" && grep -q "libindidriver" <<<"$1" && grep -q "libstdc++6" <<<"$1"' - "$depends"
+check "its dependencies come from the libraries the programs link, and the setup pages' chart library" \
+  bash -c 'grep -q "libc6 (>=" <<<"$1" && grep -q "libindidriver" <<<"$1" && grep -q "libstdc++6" <<<"$1" &&
+           grep -q "libjs-chart.js" <<<"$1"' - "$depends"
 check "the unit starts the packaged server" \
   grep -qx "ExecStart=/usr/bin/quillmoor-alpaca .*" <(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/quillmoor-alpaca.service)
 check "its name and version make the file name" \

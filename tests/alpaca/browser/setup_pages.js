@@ -163,11 +163,11 @@ async function main() {
     check("the download is the day's file exactly as written", downloaded === night);
     check("the board's present value is shown beside the new one",
           (await page.innerText("#board-slope")) === "-12.0 steps per degree" && (await page.innerText("#new-slope")) === "-10.0 steps per degree");
-    await page.locator("#history").screenshot({ path: args.shots + "/setup-temperature-focus.png" });
     await page.click("#write-slope");
     await page.waitForSelector("#slope-status.good");
     check("the board now holds the slope", (await state(page)).TempCompStepsPerDegree === -10 &&
           await page.innerText("#board-slope") === "-10.0 steps per degree");
+    await page.screenshot({ path: args.shots + "/setup-temperature-focus.png", fullPage: true });
     let blocks = configBlocks(args.record);
     for (const end = Date.now() + 5000; blocks.written.length < 144 && Date.now() < end; blocks = configBlocks(args.record))
       await page.waitForTimeout(100);
