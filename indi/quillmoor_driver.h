@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/fw_device.h"
+#include "device/temperature_log.h"
 #include "indi/pipe_waker.h"
 #include "service/board_service.h"
 
@@ -55,7 +56,9 @@ private:
 
     CFWDevice device_{CFWDevice::Startup{.startTemperatureTimer = false}};
     PipeWaker waker_;
-    service::BoardService service_{device_, {.pollInterval = std::chrono::milliseconds(500)}, &waker_};
+    // The driver writes the board's daily temperature log, as the DLL does.
+    service::BoardService service_{
+        device_, {.pollInterval = std::chrono::milliseconds(500), .temperatureLogFolders = TemperatureLogFolders()}, &waker_};
     std::function<void(bool)> jobDone_;  // of the job under way
     int jobCallbackId_ = -1;
     int timerId_ = -1;
