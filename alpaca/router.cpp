@@ -27,6 +27,25 @@ std::vector<std::string_view> Split(std::string_view path)
     }
 }
 
+// A browser names the page that makes a request in Origin; native clients
+// send none. A page served by this server has the server's own origin, the
+// scheme and the Host it was reached by.
+bool FromForeignPage(const HttpRequest& request)
+{
+    const auto origin = request.find(http::field::origin);
+    if (origin == request.end()) return false;
+    const auto host = request.find(http::field::host);
+    return host == request.end() || origin->value() != "http://" + std::string(host->value());
+}
+
+// Reads of the device API and management may come from pages elsewhere;
+// nothing else is shared with them.
+bool ReadableElsewhere(std::string_view target)
+{
+    return target.substr(0, kApiPrefix.size()) == kApiPrefix ||
+           target.substr(0, kManagementPrefix.size()) == kManagementPrefix;
+}
+
 }  // namespace
 
 HttpResponse JsonAnswer(const HttpRequest& request, const Reply& reply, uint32_t clientTransactionId)
@@ -40,8 +59,6 @@ HttpResponse Answer(const HttpRequest& request, http::status status, const char*
     HttpResponse response{status, request.version()};
     response.set(http::field::server, "quillmoor-alpaca");
     response.set(http::field::content_type, contentType);
-    // Web pages elsewhere may read the API; there is nothing to protect by refusing them.
-    response.set(http::field::access_control_allow_origin, "*");
     response.keep_alive(request.keep_alive());
     response.body() = std::move(body);
     response.prepare_payload();
@@ -56,12 +73,28 @@ Router::Router(std::vector<AlpacaDevice> devices, ServerDescription description,
 HttpResponse Router::Handle(const HttpRequest& request) const
 {
     const std::string_view target(request.target().data(), request.target().size());
-    if (request.method() == http::verb::options) {  // a browser's preflight
+    HttpResponse response = Route(request, target);
+    if (ReadableElsewhere(target) && request.method() != http::verb::put)
+        response.set(http::field::access_control_allow_origin, "*");
+    return response;
+}
+
+HttpResponse Router::Route(const HttpRequest& request, std::string_view target) const
+{
+    if (request.method() == http::verb::options) {  // a browser's preflight: reads only, and only where shared
         HttpResponse response = Answer(request, http::status::no_content, "text/plain", {});
-        response.set(http::field::access_control_allow_methods, "GET, PUT, OPTIONS");
-        response.set(http::field::access_control_allow_headers, "Content-Type");
+        if (ReadableElsewhere(target)) {
+            response.set(http::field::access_control_allow_methods, "GET, OPTIONS");
+            response.set(http::field::access_control_allow_headers, "Content-Type");
+        }
         return response;
     }
+    // Any web page the user visits could otherwise move the focuser, rewrite
+    // the board's memory or change the port, through the user's browser.
+    if (request.method() == http::verb::put && FromForeignPage(request))
+        return TextAnswer(request, http::status::forbidden,
+                          "Refused: a web page from " + std::string(request[http::field::origin]) +
+                              " may not change this server's devices or settings");
     const Method method = MethodOf(request);
     if (method == Method::Other) return TextAnswer(request, http::status::method_not_allowed, "Only GET and PUT are served");
 

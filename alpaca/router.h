@@ -29,6 +29,7 @@ public:
     HttpResponse Handle(const HttpRequest& request) const;
 
 private:
+    HttpResponse Route(const HttpRequest& request, std::string_view target) const;
     HttpResponse DeviceApi(const HttpRequest& request, const ApiRequest& call) const;
     std::optional<HttpResponse> Management(const HttpRequest& request, const ApiRequest& call) const;
 

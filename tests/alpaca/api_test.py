@@ -103,7 +103,26 @@ def protocol_rules(t, c, base):
     r = c.get("focuser", "stepsize")
     t.check("numbers are written as JSON numbers", well_formed(r) and r.json()["Value"] == 10.0, r.text)
     r = requests.options(f"{base}/api/v1/focuser/0/position", timeout=5)
-    t.check("a browser's preflight is answered", r.status_code == 204 and r.headers.get("Access-Control-Allow-Origin") == "*")
+    t.check("a browser's preflight for a read is answered", r.status_code == 204 and
+            r.headers.get("Access-Control-Allow-Origin") == "*" and "PUT" not in r.headers.get("Access-Control-Allow-Methods", ""))
+
+    # A page elsewhere may not write through the user's browser; the server's
+    # own pages and native clients (no Origin, by address or by name) may.
+    evil = {"Origin": "http://evil.example"}
+    port = requests.get(f"{base}/setup/v1/state", timeout=5).json()["Value"]["SerialPort"]
+    preflight = requests.options(f"{base}/setup/v1/serialport", headers={**evil, "Access-Control-Request-Method": "PUT"}, timeout=5)
+    foreign = [requests.put(f"{base}/setup/v1/serialport", data={"SerialPort": "COM9"}, headers=evil, timeout=5),
+               requests.put(f"{base}/api/v1/focuser/0/move", data={"Position": "7"}, headers=evil, timeout=5)]
+    own = requests.put(f"{base}/setup/v1/serialport", data={"SerialPort": "COM9"}, headers={"Origin": base}, timeout=5)
+    native = requests.put(base.replace("127.0.0.1", "localhost") + "/setup/v1/serialport", data={"SerialPort": port}, timeout=5)
+    for r in foreign + [own, native]:
+        print(f"# PUT {r.request.url} Origin {r.request.headers.get('Origin')}: {r.status_code} {r.text.strip()[:120]}")
+    t.check("a PUT from a foreign page is refused 403 with its reason, and reaches nothing",
+            all(r.status_code == 403 and "evil.example" in r.text for r in foreign) and
+            "Access-Control-Allow-Origin" not in preflight.headers and c.get("focuser", "ismoving").json()["Value"] is False)
+    t.check("the server's own pages and native clients by address or by name still write",
+            own.status_code == 200 and native.status_code == 200 and native.json()["ErrorNumber"] == 0 and
+            requests.get(f"{base}/setup/v1/state", timeout=5).json()["Value"]["SerialPort"] == port)
 
 
 def members(t, c):
