@@ -4,7 +4,11 @@
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/beast/core.hpp>
 
+#include <chrono>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <string>
 
 namespace quillmoor::alpaca {
 
@@ -12,17 +16,72 @@ namespace beast = boost::beast;
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 
+// Every open connection, with its client's address and since when it has
+// waited for its next request, so that the server can make room.
+struct HttpServer::Connections {
+    struct Entry {
+        std::weak_ptr<Session> session;
+        std::string address;
+        std::chrono::steady_clock::time_point waitingSince;
+        bool waiting = true;   // false while a request is answered
+        bool closing = false;  // chosen to make room; gone soon
+    };
+    std::mutex mutex;
+    std::map<const Session*, Entry> entries;
+
+    // Adds session unless the caps say no; the connection to close for it, if one must go.
+    bool Admit(const std::shared_ptr<Session>& session, const std::string& address, const HttpLimits& limits,
+               std::shared_ptr<Session>& victim)
+    {
+        std::lock_guard lock(mutex);
+        size_t total = 0, fromAddress = 0;
+        for (const auto& [key, entry] : entries) {
+            if (entry.closing) continue;
+            ++total;
+            fromAddress += entry.address == address;
+        }
+        if (fromAddress >= limits.connectionsPerAddress || total >= limits.connections) {
+            Entry* longest = nullptr;
+            for (auto& [key, entry] : entries)
+                if (!entry.closing && entry.waiting && (fromAddress < limits.connectionsPerAddress || entry.address == address) &&
+                    (!longest || entry.waitingSince < longest->waitingSince))
+                    longest = &entry;
+            if (!longest) return false;
+            longest->closing = true;
+            victim = longest->session.lock();
+        }
+        entries[session.get()] = {session, address, std::chrono::steady_clock::now()};
+        return true;
+    }
+
+    void Waiting(const Session* session, bool waiting)
+    {
+        std::lock_guard lock(mutex);
+        const auto found = entries.find(session);
+        if (found == entries.end()) return;
+        found->second.waiting = waiting;
+        found->second.waitingSince = std::chrono::steady_clock::now();
+    }
+
+    void Remove(const Session* session)
+    {
+        std::lock_guard lock(mutex);
+        entries.erase(session);
+    }
+};
+
 class HttpServer::Session : public std::enable_shared_from_this<Session> {
 public:
     Session(tcp::socket socket, const HttpLimits& limits, const RequestHandler& handler,
-            std::shared_ptr<std::atomic<size_t>> open)
-        : stream_(std::move(socket)), limits_(limits), handler_(handler), open_(std::move(open))
+            std::shared_ptr<Connections> connections)
+        : stream_(std::move(socket)), limits_(limits), handler_(handler), connections_(std::move(connections))
     {
     }
-    ~Session() { open_->fetch_sub(1); }
+    ~Session() { connections_->Remove(this); }
 
     void Read()
     {
+        connections_->Waiting(this, true);
         parser_.emplace();
         LimitParser(*parser_, limits_);
         stream_.expires_after(limits_.requestTimeout);
@@ -30,9 +89,16 @@ public:
                          [self = shared_from_this()](beast::error_code error, size_t) { self->OnRead(error); });
     }
 
+    // Closes the connection on its own strand, to make room for another.
+    void Evict()
+    {
+        asio::post(stream_.get_executor(), [self = shared_from_this()] { self->Close(); });
+    }
+
 private:
     void OnRead(beast::error_code error)
     {
+        connections_->Waiting(this, false);
         if (error == http::error::end_of_stream || error == beast::error::timeout ||
             error == asio::error::connection_reset || error == asio::error::operation_aborted) {
             return Close();
@@ -75,7 +141,7 @@ private:
     beast::tcp_stream stream_;
     const HttpLimits limits_;
     const RequestHandler& handler_;
-    std::shared_ptr<std::atomic<size_t>> open_;
+    std::shared_ptr<Connections> connections_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
     std::shared_ptr<HttpResponse> response_;
@@ -83,7 +149,7 @@ private:
 
 HttpServer::HttpServer(asio::io_context& io, HttpLimits limits, RequestHandler handler)
     : io_(io), limits_(limits), handler_(std::move(handler)), acceptor_(asio::make_strand(io)),
-      retry_(acceptor_.get_executor())
+      retry_(acceptor_.get_executor()), connections_(std::make_shared<Connections>())
 {
 }
 
@@ -125,17 +191,23 @@ void HttpServer::Accept()
             });
             return;
         }
-        {
-            if (open_->fetch_add(1) >= limits_.connections) {
-                open_->fetch_sub(1);
-                beast::error_code ignored;
-                socket.close(ignored);  // over the cap: refused before a byte is read
-            } else {
-                std::make_shared<Session>(std::move(socket), limits_, handler_, open_)->Read();
-            }
-        }
+        Admit(std::move(socket));
         Accept();
     });
+}
+
+void HttpServer::Admit(tcp::socket socket)
+{
+    beast::error_code error;
+    asio::ip::address address = socket.remote_endpoint(error).address();
+    if (error) return;  // gone already
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+    auto session = std::make_shared<Session>(std::move(socket), limits_, handler_, connections_);
+    std::shared_ptr<Session> victim;
+    if (!connections_->Admit(session, address.to_string(), limits_, victim)) return;  // closed before a byte is read
+    if (victim) victim->Evict();
+    session->Read();
 }
 
 }  // namespace quillmoor::alpaca

@@ -8,7 +8,6 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -29,14 +28,16 @@ public:
 
 private:
     class Session;
+    struct Connections;
     void Accept();
+    void Admit(boost::asio::ip::tcp::socket socket);
 
     boost::asio::io_context& io_;
     const HttpLimits limits_;
     RequestHandler handler_;
     boost::asio::ip::tcp::acceptor acceptor_;
     boost::asio::steady_timer retry_;  // after a failed accept (no descriptors left, say)
-    std::shared_ptr<std::atomic<size_t>> open_ = std::make_shared<std::atomic<size_t>>(0);
+    std::shared_ptr<Connections> connections_;
 };
 
 }  // namespace quillmoor::alpaca

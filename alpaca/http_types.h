@@ -16,7 +16,11 @@ using HttpResponse = http::response<http::string_body>;
 struct HttpLimits {
     size_t headerBytes = 8 * 1024;  // the request line and the headers
     size_t bodyBytes = 64 * 1024;
-    size_t connections = 64;        // more are closed at once
+    // At either cap a newcomer takes the place of the connection that has
+    // waited longest for its next request (idle, or still sending one); with
+    // none waiting it is closed at once.
+    size_t connections = 64;
+    size_t connectionsPerAddress = 24;
     // The most a request may take to arrive, and a kept-alive connection may idle.
     std::chrono::milliseconds requestTimeout{15000};
 };

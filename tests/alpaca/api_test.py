@@ -252,7 +252,7 @@ def hostile_http(t, c, server):
             refused += 1
     for connection in held:
         connection.close()
-    t.check("connections beyond the cap are closed", refused >= 8, refused)
+    t.check("at the cap the connections that waited longest are closed", refused >= 8, refused)
     t.check("the server serves after hostile input",
             wait_until(lambda: well_formed(requests.get(f"{server.base}/api/v1/focuser/0/position", timeout=5))))
 

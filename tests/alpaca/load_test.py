@@ -8,7 +8,9 @@ unique. Prints the read rate, latencies and the server's memory.
   load_test.py --server PATH --sim PATH [--seconds 60]
 """
 import argparse
+import os
 import random
+import socket
 import statistics
 import sys
 import threading
@@ -94,6 +96,47 @@ class Mover(threading.Thread):
                 self.turns += 1
 
 
+def hold_connection(port, source, request):
+    """A connection from source (another loopback address) that sends request and stays open."""
+    connection = socket.socket()
+    connection.settimeout(5)
+    try:
+        connection.bind((source, 0))
+        connection.connect(("127.0.0.1", port))
+        connection.sendall(request)
+        if request.endswith(b"\r\n\r\n"):
+            connection.recv(4096)  # the answer; then it idles, kept alive
+    except OSError:
+        pass  # closed to make room: that is the point
+    return connection
+
+
+def starvation(t, server):
+    """200 half-sent requests and 200 idle keep-alive connections from 16
+    other loopback addresses, then one client that behaves."""
+    half = b"GET /api/v1/focuser/0/position HTTP/1.1\r\nHo"
+    whole = b"GET /api/v1/focuser/0/position HTTP/1.1\r\nHost: x\r\n\r\n"
+    held = []
+    try:
+        for i in range(400):
+            held.append(hold_connection(server.port, f"127.0.{i % 2 + 1}.{i // 2 % 8 + 2}", half if i % 2 else whole))
+        start = time.perf_counter()
+        try:
+            r = requests.get(f"{server.base}/api/v1/focuser/0/position", timeout=10)
+        except requests.RequestException as error:
+            r = error
+        waited = time.perf_counter() - start
+        descriptors = len(os.listdir(f"/proc/{server.process.pid}/fd"))
+        print(f"starvation: a client that behaves waited {waited * 1000:.1f} ms while 200 half-sent and 200 idle "
+              f"connections were tried; the server holds {descriptors} descriptors")
+        t.check("a client that behaves is answered while others hold half-sent and idle connections",
+                not isinstance(r, Exception) and well_formed(r), r)
+        t.check("the server's descriptors stay bounded by its caps", descriptors < 64 + 32, descriptors)
+    finally:
+        for connection in held:
+            connection.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--server", required=True)
@@ -109,6 +152,7 @@ def main():
             requests.put(f"{base}/api/v1/{device}/0/connected", data={"Connected": "true"}, timeout=70)
         requests.put(f"{base}/setup/v1/focuser",
                      data={"MaxStep": "1000", "Shift": "0", "StepSize": "10", "PreferredSensor": "0"}, timeout=10)
+        starvation(t, server)
         memory_before = server.memory_kib()
         until = time.monotonic() + args.seconds
         pollers = [Poller(base, n + 1, until) for n in range(POLLERS)]
