@@ -33,7 +33,10 @@ check() {  # name, command...
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
 echo "$files" | sed 's/^/#   /'
 for file in ./usr/bin/quillmoor ./usr/bin/quillmoor-sim ./usr/bin/indi_quillmoor ./usr/share/indi/indi_quillmoor.xml \
-            ./usr/bin/quillmoor-alpaca ./usr/lib/systemd/system/quillmoor-alpaca.service; do
+            ./usr/bin/quillmoor-alpaca ./usr/lib/systemd/system/quillmoor-alpaca.service \
+            ./usr/share/doc/quillmoor/changelog.gz ./usr/share/doc/quillmoor/copyright \
+            ./usr/share/man/man1/quillmoor.1.gz ./usr/share/man/man1/quillmoor-sim.1.gz \
+            ./usr/share/man/man1/indi_quillmoor.1.gz ./usr/share/man/man1/quillmoor-alpaca.1.gz; do
   check "the package holds $file" grep -qxF "$file" <<<"$files"
 done
 check "every file lies under /usr, /lib or /etc" test -z "$(grep -vE '^\./(usr|lib|etc)/' <<<"$files")"
@@ -45,6 +48,11 @@ check "its dependencies come from the libraries the programs link, and the setup
            grep -q "libjs-chart.js" <<<"$1"' - "$depends"
 check "the unit starts the packaged server" \
   grep -qx "ExecStart=/usr/bin/quillmoor-alpaca .*" <(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/quillmoor-alpaca.service)
+if command -v lintian >/dev/null; then
+  lintian_out=$(lintian "$deb" 2>&1)
+  echo "# lintian:"; sed 's/^/#   /' <<<"${lintian_out:-(nothing)}"
+  check "lintian finds no errors" test -z "$(grep '^E:' <<<"$lintian_out")"
+fi
 check "its name and version make the file name" \
   test "$(basename "$deb")" == "$(dpkg-deb -f "$deb" Package)_$(dpkg-deb -f "$deb" Version)_$(dpkg-deb -f "$deb" Architecture).deb"
 
