@@ -55,7 +55,8 @@ foreach(page "quillmoor|run one command against a Quillmoor controller board"
     COMMAND ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION} "--name=${summary}"
             --output=${man} $<TARGET_FILE:${program}>
     COMMAND gzip -9nf ${man}
-    DEPENDS ${program})
+    DEPENDS ${program}
+    VERBATIM)
   list(APPEND deb_outputs ${man}.gz)
   install(FILES ${man}.gz DESTINATION share/man/man1)
 endforeach()
