@@ -21,7 +21,7 @@ Reply Position(const BoardState& state)
 {
     if (!state.pollAnswered && !state.Moving())
         return FailureReply(Job::None, LinkFailure::NoAnswer);
-    return Ok(state.position + state.options.AscomFocusShift);
+    return Ok(ClientPositionFor(state.options, state.position));
 }
 
 Reply Temperature(const BoardState& state)
@@ -95,7 +95,7 @@ AlpacaDevice MakeFocuser(ServedBoard& board)
                           items.push_back({{"Name", "IsMoving"}, {"Value", state.Moving()}});
                           if (state.pollAnswered || state.Moving())
                               items.push_back({{"Name", "Position"},
-                                               {"Value", state.position + state.options.AscomFocusShift}});
+                                               {"Value", ClientPositionFor(state.options, state.position)}});
                           float degrees = 0;
                           if (state.Temperature(degrees))
                               items.push_back({{"Name", "Temperature"}, {"Value", Degrees(degrees)}});

@@ -33,7 +33,7 @@ nlohmann::json StateJson(const ServedBoard& board, const BoardState& state)
             {"HandBoxConnected", state.connected && (state.clients & kSetupClient) != 0},
             {"FocuserPresent", state.focuserPresent},
             {"WheelPresent", state.wheelPresent},
-            {"Position", state.position + state.options.AscomFocusShift},
+            {"Position", ClientPositionFor(state.options, state.position)},
             {"Moving", state.Moving()},
             {"MaxStep", state.options.AscomMaxFocusPos},
             {"Shift", state.options.AscomFocusShift},

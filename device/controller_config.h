@@ -81,6 +81,13 @@ inline int32_t MotorTargetFor(const DriverOptions& options, int32_t clientPositi
         std::clamp<int64_t>(motor, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
+// The position a client sees for a motor position: the shift added, wrapping
+// like the 32-bit integers clients hold, so that no shift overflows.
+inline int32_t ClientPositionFor(const DriverOptions& options, int32_t motorPosition)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(motorPosition) + static_cast<uint32_t>(options.AscomFocusShift));
+}
+
 // One filter of the filter table.
 struct FilterSlot {
     char Name[20] = {};     // at most 8 characters, NUL-terminated

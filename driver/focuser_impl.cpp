@@ -80,7 +80,7 @@ STDMETHODIMP CFocuserImpl::get_Position(LONG* pVal)
     int32_t motorPosition = 0;
     const bool ok = Device().PollFocuserPosition(motorPosition);
     // A failed query reports the shift alone.
-    *pVal = WrappingAdd(motorPosition, Device().Options.AscomFocusShift);
+    *pVal = ClientPositionFor(Device().Options, motorPosition);
     Device().Trace.Log("CFocuserImpl::get_Position(%i)\n", motorPosition);
     return Outcome(ok);
 }
