@@ -134,6 +134,14 @@ bool BoardService::SetCompensation(bool on, LinkFailure* failure)
         failure);
 }
 
+void BoardService::SetPreferredSensor(int32_t sensor)
+{
+    // Under the lock, so that the worker's copy of the options sees all or nothing of it.
+    std::lock_guard lock(mutex_);
+    std::atomic_ref(device_.Options.AscomPreferredTermometer).store(sensor);
+    state_.options.AscomPreferredTermometer = sensor;
+}
+
 void BoardService::Run()
 {
     std::unique_lock lock(mutex_);

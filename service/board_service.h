@@ -71,6 +71,8 @@ public:
     // first). False when refused or when work failed; failure then says why.
     bool Call(Work work, LinkFailure* failure = nullptr);
     bool SetCompensation(bool on, LinkFailure* failure = nullptr);
+    // The sensor whose reading clients are given; at once, even during a job.
+    void SetPreferredSensor(int32_t sensor);
 
     // The end of the last job started with Start, once; for event loops.
     std::optional<FinishedJob> TakeFinished();
