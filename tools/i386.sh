@@ -8,7 +8,13 @@ i386_probe() {
   i386_asked_here=
   if [ -z "${QUILLMOOR_I386:-}" ]; then
     i386_asked_here=1
-    if "$(dirname "${BASH_SOURCE[0]}")/i386-runs.sh"; then QUILLMOOR_I386=yes; else QUILLMOOR_I386=no; fi
+    # Wine needs its 32-bit half too, which a machine that runs i386 may still lack.
+    if "$(dirname "${BASH_SOURCE[0]}")/i386-runs.sh" &&
+       dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+      QUILLMOOR_I386=yes
+    else
+      QUILLMOOR_I386=no
+    fi
     export QUILLMOOR_I386
   fi
 }

@@ -20,7 +20,9 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 updated=no
 apt_install() {
-  [ "$updated" = yes ] || $sudo apt-get update -qq
+  # A mirror caught mid-sync fails one index; the others still serve, and
+  # the install below says whether what it needs was among them.
+  [ "$updated" = yes ] || $sudo apt-get update -qq || echo "apt-get update failed for some lists; going on with the rest"
   updated=yes
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
@@ -35,7 +37,6 @@ fi
 i386=no
 if [ "${1:-all}" != native ] && "$here/i386-runs.sh"; then
   i386=yes
-  wanted+=(wine32:i386)
 fi
 
 missing=()
@@ -45,11 +46,19 @@ missing=()
 for package in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "installing: ${missing[*]}"
-if [ "$i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
-  updated=no  # the new architecture's lists are not read yet
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  apt_install "${missing[@]}"
 fi
-apt_install "${missing[@]}"
+
+# wine32 on its own: where it cannot be had (a mirror without the i386
+# lists, say) the 32-bit checks are skipped, as on a machine without i386.
+if [ "$i386" = yes ] && ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  echo "installing: wine32:i386"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+    updated=no  # the new architecture's lists are not read yet
+  fi
+  apt_install wine32:i386 || echo "wine32:i386 could not be installed: the 32-bit Windows checks will be skipped"
+fi
+exit 0
