@@ -27,6 +27,7 @@ Reply Position(const BoardState& state)
 Reply Temperature(const BoardState& state)
 {
     float degrees = 0;
+    if (!state.pollAnswered) return FailureReply(Job::None, LinkFailure::NoAnswer);
     if (!state.Temperature(degrees))
         return Error(kNoAnswer, "Sensor " + std::to_string(state.PreferredSensor()) +
                                     " has no reading: check that it is plugged in, or choose another in the setup page");

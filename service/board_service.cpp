@@ -50,19 +50,42 @@ LinkFailure BoardService::Begin(Pending job, bool needsLink)
     return LinkFailure::None;
 }
 
+namespace {
+
+BoardService::Work Reopen(BoardService::Work open)
+{
+    return [open = std::move(open)](CFWDevice& device) {
+        if (device.PortIsOpen()) device.Disconnect();
+        return open(device);
+    };
+}
+
+bool CloseLink(CFWDevice& device)
+{
+    device.Disconnect();
+    return true;
+}
+
+}  // namespace
+
 LinkFailure BoardService::Connect(ClientMask client, Work open)
 {
     std::lock_guard lock(mutex_);
-    if (state_.connected) {
+    if (stopping_) return LinkFailure::Busy;
+    closeAfterJob_ = false;
+    if (state_.connected && state_.pollAnswered && state_.running != Job::Disconnect) {
         state_.clients |= client;
         return LinkFailure::None;
     }
-    if (state_.Connecting()) {
-        state_.joining |= client;
+    state_.joining |= client;
+    if (state_.running == Job::Connect) return LinkFailure::None;
+    if (state_.running != Job::None) {
+        openAfterJob_ = Reopen(std::move(open));
+        state_.connectWaiting = true;
         return LinkFailure::None;
     }
-    const LinkFailure started = Begin({Job::Connect, std::move(open)}, false);
-    if (started == LinkFailure::None) state_.joining |= client;
+    const LinkFailure started = Begin({Job::Connect, Reopen(std::move(open))}, false);
+    if (started != LinkFailure::None) state_.joining &= ~client;
     return started;
 }
 
@@ -70,16 +93,31 @@ LinkFailure BoardService::Disconnect(ClientMask client)
 {
     std::lock_guard lock(mutex_);
     state_.joining &= ~client;
-    const ClientMask before = state_.clients;
     state_.clients &= ~client;
-    if (state_.clients != 0 || !state_.connected) return LinkFailure::None;
-    const LinkFailure started = Begin({Job::Disconnect, [](CFWDevice& device) {
-                                           device.Disconnect();
-                                           return true;
-                                       }},
-                                      false);
-    if (started != LinkFailure::None) state_.clients = before;  // still a client: the link stays
-    return started;
+    if (state_.clients != 0 || state_.joining != 0) return LinkFailure::None;
+    openAfterJob_.reset();  // nobody waits for it any more
+    state_.connectWaiting = false;
+    if (state_.running == Job::None) {
+        if (state_.connected) Begin({Job::Disconnect, CloseLink}, false);
+    } else {
+        closeAfterJob_ = true;
+    }
+    return LinkFailure::None;
+}
+
+void BoardService::StartWhatWaited()
+{
+    if (pending_ || stopping_) return;
+    if (openAfterJob_) {
+        Work open = std::move(*openAfterJob_);
+        openAfterJob_.reset();
+        state_.connectWaiting = false;
+        closeAfterJob_ = false;
+        Begin({Job::Connect, std::move(open)}, false);
+        return;
+    }
+    if (std::exchange(closeAfterJob_, false) && state_.connected && state_.clients == 0)
+        Begin({Job::Disconnect, CloseLink}, false);
 }
 
 LinkFailure BoardService::Move(int32_t target)
@@ -184,14 +222,18 @@ void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)
 {
     lock.unlock();
     SetLastLinkFailure(LinkFailure::None);
+    const bool wasOpen = device_.PortIsOpen();
     const bool succeeded = job.work(device_);
     LinkFailure failure = succeeded ? LinkFailure::None : LastLinkFailure();
     // A refusal before any exchange leaves no reason behind: a connect found
     // no board, anything else was not answered as it must be.
     if (!succeeded && failure == LinkFailure::None)
         failure = job.kind == Job::Connect ? LinkFailure::NotConnected : LinkFailure::NoAnswer;
-    if (succeeded && job.kind == Job::Connect) ReadCompensationAndTemperature();
-    if (job.kind == Job::Disconnect) std::fill(std::begin(temperatureRead_), std::end(temperatureRead_), false);
+    // A link that has just opened, by whatever job, gets its first readings
+    // now, so that nobody sees a sensor without one; a closed link keeps none.
+    const bool opened = succeeded && device_.PortIsOpen() && (!wasOpen || job.kind == Job::Connect);
+    if (opened || !device_.PortIsOpen()) std::fill(std::begin(temperatureRead_), std::end(temperatureRead_), false);
+    if (opened) ReadCompensationAndTemperature();
     lock.lock();
 
     Refresh();
@@ -199,8 +241,9 @@ void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)
     if (job.kind == Job::Connect) {
         if (state_.connected) state_.clients |= state_.joining;
         state_.joining = 0;
-        state_.pollAnswered = state_.connected;
+        if (state_.clients == 0) closeAfterJob_ = true;  // everyone left while it ran
     }
+    if (succeeded || failure == LinkFailure::NoAnswer) state_.pollAnswered = succeeded && state_.connected;
     if (!succeeded) {
         state_.failedJob = job.kind;
         state_.failure = failure;
@@ -210,6 +253,7 @@ void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)
     }
     ++state_.jobsDone;
     if (job.reported) finished_ = FinishedJob{job.kind, succeeded, failure};
+    StartWhatWaited();
 
     lock.unlock();
     if (job.done) job.done(succeeded, failure);

@@ -58,10 +58,13 @@ public:
     // Each starts one job and returns at once, with None, or says why it
     // could not: Busy while another job runs, NotConnected without a link.
     //
-    // The client becomes one of the link's clients. With the link already
-    // open it joins at once; with a connect under way it joins that one.
+    // The client becomes one of the link's clients. With the link open and
+    // the board answering it joins at once; with a connect under way it joins
+    // that one. Otherwise the port is opened again, after the running job if
+    // there is one: a board that stopped answering may be a new one now.
     LinkFailure Connect(ClientMask client, Work open);
-    // The last client's leaving closes the link.
+    // Never refused. The last client's leaving closes the link, once the
+    // running job has ended.
     LinkFailure Disconnect(ClientMask client);
     LinkFailure Move(int32_t target);  // the board's step position
     LinkFailure Turn(int32_t filter);
@@ -86,6 +89,9 @@ private:
     };
     // With the lock held.
     LinkFailure Begin(Pending job, bool needsLink);
+    // What waited for the job that has just ended: a connect, or the close
+    // the last client asked for. Lock held.
+    void StartWhatWaited();
     void Run();
     void RunJob(Pending& job, std::unique_lock<std::mutex>& lock);
     void Poll(std::unique_lock<std::mutex>& lock);
@@ -102,6 +108,8 @@ private:
     BoardState state_;
     std::optional<Pending> pending_;
     std::optional<FinishedJob> finished_;
+    std::optional<Work> openAfterJob_;
+    bool closeAfterJob_ = false;
     // Touched by the worker only.
     bool pollTemperatureNext_ = false;
     int32_t nextSensor_ = 0;

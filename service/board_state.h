@@ -19,7 +19,8 @@ using ClientMask = uint32_t;
 struct BoardState {
     bool connected = false;  // the link is open and the board was identified
     ClientMask clients = 0;  // who asked for the link (Connect with a client bit)
-    ClientMask joining = 0;  // who waits for a connect under way
+    ClientMask joining = 0;  // who waits for a connect under way, or for one that follows the running job
+    bool connectWaiting = false;  // a connect follows the running job
     bool focuserPresent = false;
     bool wheelPresent = false;
 
@@ -40,19 +41,20 @@ struct BoardState {
     // The last job that failed, and why; cleared when a job of the same kind succeeds.
     Job failedJob = Job::None;
     LinkFailure failure = LinkFailure::None;
-    // Whether the last poll between jobs had an answer.
+    // Whether the board answered the last exchange; after a job it did not
+    // answer, the kept position is from before it and nobody knows the true one.
     bool pollAnswered = true;
     uint64_t jobsDone = 0;  // counts every job that ended
 
     bool Moving() const { return running == Job::Move; }
     bool Turning() const { return running == Job::Turn; }
-    bool Connecting() const { return running == Job::Connect; }
+    bool Connecting() const { return running == Job::Connect || connectWaiting; }
     int32_t PreferredSensor() const { return options.AscomPreferredTermometer; }
-    // The reading of the sensor reported to clients.
+    // The reading of the sensor reported to clients; none while the board does not answer.
     bool Temperature(float& degrees) const
     {
         const int32_t sensor = PreferredSensor();
-        if (sensor < 0 || sensor >= kTemperatureSlots || !temperatureRead[sensor]) return false;
+        if (!pollAnswered || sensor < 0 || sensor >= kTemperatureSlots || !temperatureRead[sensor]) return false;
         degrees = temperatures[sensor];
         return true;
     }

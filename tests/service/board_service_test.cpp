@@ -130,9 +130,14 @@ TEST_F(BoardServiceTest, AMoveRunsAloneAndReadsNeverTouchTheLink)
     LinkFailure why = LinkFailure::None;
     EXPECT_FALSE(service.Call([](CFWDevice&) { return true; }, &why));
     EXPECT_EQ(why, LinkFailure::Busy);
+    // A client leaving is never refused; a second one keeps the link open.
+    service.Connect(kWheel, OpenPort(1));
+    EXPECT_EQ(service.Disconnect(kFocuser), LinkFailure::None);
+    EXPECT_EQ(service.State().clients, kWheel);
 
     Board().ClearRecord();
     state = Idle();
+    EXPECT_TRUE(state.connected);
     EXPECT_EQ(state.position, 100);
     EXPECT_EQ(state.failedJob, Job::None);
     const auto finished = service.TakeFinished();
@@ -144,6 +149,14 @@ TEST_F(BoardServiceTest, AMoveRunsAloneAndReadsNeverTouchTheLink)
     // Nothing but the move (sent before the record was cleared) and the polls after it.
     const std::string wire = Hex(Board().Received());
     EXPECT_EQ(wire.find(Hex(Bytes("FWGOTO"))), std::string::npos) << wire;
+
+    // The last client leaves during a move: the link closes once it has ended.
+    ASSERT_EQ(service.Move(0), LinkFailure::None);
+    EXPECT_EQ(service.Disconnect(kWheel), LinkFailure::None);
+    EXPECT_TRUE(service.State().connected);
+    state = WaitFor([](const BoardState& s) { return !s.connected; });
+    EXPECT_EQ(state.position, 0);
+    EXPECT_EQ(state.failedJob, Job::None);
 }
 
 TEST_F(BoardServiceTest, ATurnShowsItsTargetAndEndsOnTheFilter)
@@ -173,16 +186,16 @@ TEST_F(BoardServiceTest, APulledCableEndsTheMoveWithAReasonAndAReconnectClearsIt
     BoardState state = Idle();
     EXPECT_EQ(state.failedJob, Job::Move);
     EXPECT_EQ(state.failure, LinkFailure::NoAnswer);
-    EXPECT_EQ(state.position, 0);
-    state = WaitFor([](const BoardState& s) { return !s.pollAnswered; });
+    EXPECT_FALSE(state.pollAnswered);  // the kept position is from before the move: nobody knows it now
     EXPECT_NE(std::string(service::FailureText(Job::Move, state.failure)).find("cable"), std::string::npos);
 
-    // The link is still open to nothing: the client leaves, then comes back on the other board.
+    // The link is still open to nothing: the client leaves and comes back at once, on the other board.
     EXPECT_EQ(service.Disconnect(kFocuser), LinkFailure::None);
-    WaitFor([](const BoardState& s) { return !s.connected; });
-    service.Connect(kFocuser, OpenPort(2));
-    state = Idle();
+    EXPECT_EQ(service.Connect(kFocuser, OpenPort(2)), LinkFailure::None);
+    EXPECT_TRUE(service.State().Connecting());
+    state = WaitFor([](const BoardState& s) { return !s.Connecting(); });
     EXPECT_TRUE(state.connected);
+    EXPECT_EQ(state.clients, kFocuser);
     EXPECT_EQ(state.failedJob, Job::None);
     EXPECT_TRUE(WaitFor([](const BoardState& s) { return s.pollAnswered; }).pollAnswered);
 }
