@@ -27,23 +27,24 @@ std::string TimeStamp()
     return text;
 }
 
-bool HoldsLink(const BoardState& state, service::ClientMask client)
+// A device is connected while the link is open and any client holds it for
+// the device: the hardware link, as every client of a shared device sees it.
+bool DeviceConnected(const BoardState& state, Holder device)
 {
-    return state.connected && (state.clients & client) != 0;
+    return state.connected && HolderCount(state, device) != 0;
 }
 
 // Connected = true waits for the connect, as clients of the older contract expect.
-Reply ConnectAndWait(ServedBoard& board, service::ClientMask client)
+Reply ConnectAndWait(ServedBoard& board, service::ClientKey client)
 {
-    const LinkFailure started = board.Service().Connect(client, board.Opener());
-    if (started != LinkFailure::None) return FailureReply(Job::Connect, started);
+    if (Reply started = ConnectHolder(board, client); started.errorNumber != 0) return started;
     const auto deadline = std::chrono::steady_clock::now() + kConnectWait;
     BoardState state = board.Service().State();
     while (state.Connecting() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         state = board.Service().State();
     }
-    if (HoldsLink(state, client)) return Ok();
+    if (state.connected && state.clients.count(client)) return Ok();
     return FailureReply(Job::Connect, state.failedJob == Job::Connect ? state.failure : LinkFailure::NotConnected);
 }
 
@@ -62,46 +63,58 @@ Reply StartedReply(Job job, LinkFailure started)
     return started == LinkFailure::None ? Ok() : FailureReply(job, started);
 }
 
-Reply WithLink(ServedBoard& board, service::ClientMask client, const std::function<Reply(const BoardState&)>& read)
+Reply WithLink(ServedBoard& board, Holder device, const std::function<Reply(const BoardState&)>& read)
 {
     const BoardState state = board.Service().State();
-    if (!HoldsLink(state, client)) return FailureReply(Job::None, LinkFailure::NotConnected);
+    if (!DeviceConnected(state, device)) return FailureReply(Job::None, LinkFailure::NotConnected);
     return read(state);
 }
 
-Member ReadMember(ServedBoard& board, service::ClientMask client, std::function<Reply(const BoardState&)> read)
+Member ReadMember(ServedBoard& board, Holder device, std::function<Reply(const BoardState&)> read)
 {
-    return [&board, client, read = std::move(read)](const ApiRequest&) { return WithLink(board, client, read); };
+    return [&board, device, read = std::move(read)](const ApiRequest&) { return WithLink(board, device, read); };
+}
+
+Reply ConnectHolder(ServedBoard& board, service::ClientKey client)
+{
+    const BoardState state = board.Service().State();
+    if (!state.clients.count(client) && !state.joining.count(client) &&
+        state.clients.size() + state.joining.size() >= kMostHolders)
+        return Error(kInvalidOperation, "Too many clients hold the board (" + std::to_string(kMostHolders) +
+                                            "): one must disconnect first");
+    return StartedReply(Job::Connect, board.Service().Connect(client, board.Opener()));
 }
 
 void AddCommonMembers(AlpacaDevice& device, ServedBoard& board, CommonTraits traits)
 {
-    const service::ClientMask client = traits.client;
+    const Holder holder = traits.holder;
     auto& get = device.get;
     auto& put = device.put;
 
-    get["connected"] = [&board, client](const ApiRequest&) {
-        return Ok(HoldsLink(board.Service().State(), client));
+    get["connected"] = [&board, holder](const ApiRequest&) {
+        return Ok(DeviceConnected(board.Service().State(), holder));
     };
     // A connect that failed is reported here once it has ended, until the next one.
-    get["connecting"] = [&board, client](const ApiRequest&) {
+    get["connecting"] = [&board, holder](const ApiRequest& request) {
         const BoardState state = board.Service().State();
-        if (state.Connecting()) return Ok((state.joining & client) != 0);
-        if (state.failedJob == Job::Connect && !HoldsLink(state, client))
+        if (state.Connecting()) return Ok(state.joining.count(HolderKey(holder, request.clientId)) != 0);
+        if (state.failedJob == Job::Connect && !DeviceConnected(state, holder))
             return FailureReply(Job::Connect, state.failure);
         return Ok(false);
     };
-    put["connected"] = [&board, client](const ApiRequest& request) {
+    // A client's disconnect takes only that client away; the link closes after the last.
+    put["connected"] = [&board, holder](const ApiRequest& request) {
         const BoolParam wanted = RequiredBool(request.params, "Connected");
         if (!wanted.value) return BadRequest(wanted.error);
+        const service::ClientKey client = HolderKey(holder, request.clientId);
         if (*wanted.value) return ConnectAndWait(board, client);
         return StartedReply(Job::Disconnect, board.Service().Disconnect(client));
     };
-    put["connect"] = [&board, client](const ApiRequest&) {
-        return StartedReply(Job::Connect, board.Service().Connect(client, board.Opener()));
+    put["connect"] = [&board, holder](const ApiRequest& request) {
+        return ConnectHolder(board, HolderKey(holder, request.clientId));
     };
-    put["disconnect"] = [&board, client](const ApiRequest&) {
-        return StartedReply(Job::Disconnect, board.Service().Disconnect(client));
+    put["disconnect"] = [&board, holder](const ApiRequest& request) {
+        return StartedReply(Job::Disconnect, board.Service().Disconnect(HolderKey(holder, request.clientId)));
     };
 
     get["description"] = [text = traits.description](const ApiRequest&) { return Ok(text); };
@@ -112,8 +125,8 @@ void AddCommonMembers(AlpacaDevice& device, ServedBoard& board, CommonTraits tra
     get["interfaceversion"] = [version = traits.interfaceVersion](const ApiRequest&) { return Ok(version); };
     get["name"] = [name = device.name](const ApiRequest&) { return Ok(name); };
     get["supportedactions"] = [](const ApiRequest&) { return Ok(nlohmann::json::array()); };
-    get["devicestate"] = [&board, client, items = traits.operationalState](const ApiRequest&) {
-        return WithLink(board, client, [&](const BoardState& state) {
+    get["devicestate"] = [&board, holder, items = traits.operationalState](const ApiRequest&) {
+        return WithLink(board, holder, [&](const BoardState& state) {
             nlohmann::json list = items(state);
             list.push_back({{"Name", "TimeStamp"}, {"Value", TimeStamp()}});
             return Ok(std::move(list));

@@ -29,7 +29,7 @@ AlpacaDevice MakeFilterWheel(ServedBoard& board);
 
 // Shared by both devices.
 struct CommonTraits {
-    service::ClientMask client;
+    Holder holder;
     int interfaceVersion;
     std::string description;
     // The device's operational state as Name/Value pairs, without TimeStamp.
@@ -37,12 +37,12 @@ struct CommonTraits {
 };
 void AddCommonMembers(AlpacaDevice& device, ServedBoard& board, CommonTraits traits);
 
-// The state when this client holds the link, else the not-connected reply.
-Reply WithLink(ServedBoard& board, service::ClientMask client,
-               const std::function<Reply(const service::BoardState&)>& read);
-// A member that answers from the state, for a client holding the link.
-Member ReadMember(ServedBoard& board, service::ClientMask client,
-                  std::function<Reply(const service::BoardState&)> read);
+// The state while some client holds the link for this device, else the not-connected reply.
+Reply WithLink(ServedBoard& board, Holder device, const std::function<Reply(const service::BoardState&)>& read);
+// A member that answers from the state, while some client holds the link for this device.
+Member ReadMember(ServedBoard& board, Holder device, std::function<Reply(const service::BoardState&)> read);
+// Starts a connect for this client, or joins it to the open link.
+Reply ConnectHolder(ServedBoard& board, service::ClientKey client);
 // The reply for a job that could not start or that failed.
 Reply FailureReply(service::Job job, LinkFailure failure);
 // Ok when the job started.

@@ -35,9 +35,9 @@ AlpacaDevice MakeFilterWheel(ServedBoard& board)
     device.typeName = "FilterWheel";
     device.name = "Quillmoor FilterWheel";
     device.uniqueId = board.Settings().wheelUniqueId;
-    constexpr service::ClientMask client = kWheelClient;
+    constexpr Holder holder = Holder::Wheel;
     // Members that read the kept state.
-    auto reads = [&board](std::function<Reply(const BoardState&)> read) { return ReadMember(board, client, std::move(read)); };
+    auto reads = [&board](std::function<Reply(const BoardState&)> read) { return ReadMember(board, holder, std::move(read)); };
     device.get["names"] = reads([](const BoardState& state) {
         nlohmann::json names = nlohmann::json::array();
         for (size_t i = 0; i < state.filters.size(); ++i) names.push_back(ClientSlotName(state.filters[i], i));
@@ -58,11 +58,11 @@ AlpacaDevice MakeFilterWheel(ServedBoard& board)
     device.put["position"] = [&board](const ApiRequest& request) {
         const IntParam slot = RequiredInt(request.params, "Position");
         if (!slot.value) return BadRequest(slot.error);
-        return WithLink(board, client, [&](const BoardState&) { return TurnWheel(board, *slot.value); });
+        return WithLink(board, holder, [&](const BoardState&) { return TurnWheel(board, *slot.value); });
     };
 
     AddCommonMembers(device, board,
-                     {client, kInterfaceVersion, "The filter wheel of a Quillmoor controller board",
+                     {holder, kInterfaceVersion, "The filter wheel of a Quillmoor controller board",
                       [](const BoardState& state) {
                           nlohmann::json items = nlohmann::json::array();
                           items.push_back({{"Name", "Position"}, {"Value", WheelPosition(state)}});

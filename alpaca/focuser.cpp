@@ -51,9 +51,9 @@ AlpacaDevice MakeFocuser(ServedBoard& board)
     device.typeName = "Focuser";
     device.name = "Quillmoor Focuser";
     device.uniqueId = board.Settings().focuserUniqueId;
-    constexpr service::ClientMask client = kFocuserClient;
+    constexpr Holder holder = Holder::Focuser;
     // Members that read the kept state.
-    auto reads = [&board](std::function<Reply(const BoardState&)> read) { return ReadMember(board, client, std::move(read)); };
+    auto reads = [&board](std::function<Reply(const BoardState&)> read) { return ReadMember(board, holder, std::move(read)); };
     device.get["absolute"] = reads([](const BoardState&) { return Ok(true); });
     device.get["maxincrement"] = reads([](const BoardState&) { return Ok(kMaxIncrement); });
     device.get["maxstep"] = reads([](const BoardState& s) { return Ok(s.options.AscomMaxFocusPos); });
@@ -71,14 +71,14 @@ AlpacaDevice MakeFocuser(ServedBoard& board)
     device.put["tempcomp"] = [&board](const ApiRequest& request) {
         const BoolParam on = RequiredBool(request.params, "TempComp");
         if (!on.value) return BadRequest(on.error);
-        return WithLink(board, client, [&](const BoardState&) {
+        return WithLink(board, holder, [&](const BoardState&) {
             LinkFailure why = LinkFailure::None;
             if (board.Service().SetCompensation(*on.value, &why)) return Ok();
             return FailureReply(Job::Call, why);
         });
     };
     device.put["halt"] = [&board](const ApiRequest&) {
-        return WithLink(board, client, [](const BoardState&) {
+        return WithLink(board, holder, [](const BoardState&) {
             return Error(kNotImplemented, "Halt is not supported: the board cannot stop a move it has begun");
         });
     };
@@ -86,11 +86,11 @@ AlpacaDevice MakeFocuser(ServedBoard& board)
     device.put["move"] = [&board](const ApiRequest& request) {
         const IntParam position = RequiredInt(request.params, "Position");
         if (!position.value) return BadRequest(position.error);
-        return WithLink(board, client, [&](const BoardState&) { return MoveFocuser(board, *position.value); });
+        return WithLink(board, holder, [&](const BoardState&) { return MoveFocuser(board, *position.value); });
     };
 
     AddCommonMembers(device, board,
-                     {client, kInterfaceVersion, "The focuser of a Quillmoor controller board",
+                     {holder, kInterfaceVersion, "The focuser of a Quillmoor controller board",
                       [](const BoardState& state) {
                           nlohmann::json items = nlohmann::json::array();
                           items.push_back({{"Name", "IsMoving"}, {"Value", state.Moving()}});

@@ -1,5 +1,7 @@
 #include "alpaca/served_board.h"
 
+#include <algorithm>
+
 #include "alpaca/protocol.h"
 
 namespace quillmoor::alpaca {
@@ -9,6 +11,12 @@ ServedBoard::ServedBoard(ServerSettings settings, std::chrono::milliseconds poll
     : settings_(std::move(settings)),
       service_(device_, {.pollInterval = pollInterval, .temperatureLogFolders = std::move(logFolders)})
 {
+}
+
+size_t HolderCount(const service::BoardState& state, Holder device)
+{
+    return std::count_if(state.clients.begin(), state.clients.end(),
+                         [device](service::ClientKey key) { return (key & 0xff) == static_cast<uint8_t>(device); });
 }
 
 ServerSettings ServedBoard::Settings() const

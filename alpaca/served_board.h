@@ -13,9 +13,18 @@
 
 namespace quillmoor::alpaca {
 
-// The link's clients.
-inline constexpr service::ClientMask kFocuserClient = 1;
-inline constexpr service::ClientMask kWheelClient = 2;
+// Who holds the link: each network client of each device, by its ClientID
+// (none given is client 0), and the setup pages' hand box.
+enum class Holder : uint8_t { Focuser = 1, Wheel = 2, HandBox = 3 };
+constexpr service::ClientKey HolderKey(Holder device, uint32_t clientId = 0)
+{
+    return service::ClientKey{clientId} << 8 | static_cast<uint8_t>(device);
+}
+// How many clients hold the link for this device.
+size_t HolderCount(const service::BoardState& state, Holder device);
+// At most this many clients at once; the next is refused, so that a client
+// making up ClientIDs cannot grow the table without end.
+inline constexpr size_t kMostHolders = 256;
 
 class ServedBoard {
 public:

@@ -30,7 +30,9 @@ nlohmann::json StateJson(const ServedBoard& board, const BoardState& state)
     return {{"SerialPort", board.Settings().serialPort},
             {"Connected", state.connected},
             {"Connecting", state.Connecting()},
-            {"HandBoxConnected", state.connected && (state.clients & kSetupClient) != 0},
+            {"HandBoxConnected", state.connected && state.clients.count(HolderKey(Holder::HandBox)) != 0},
+            {"FocuserClients", HolderCount(state, Holder::Focuser)},
+            {"WheelClients", HolderCount(state, Holder::Wheel)},
             {"FocuserPresent", state.focuserPresent},
             {"WheelPresent", state.wheelPresent},
             {"Position", ClientPositionFor(state.options, state.position)},
@@ -145,8 +147,8 @@ std::optional<HttpResponse> ServeSetupApi(ServedBoard& board, const HttpRequest&
          }},
         {"focuser", [&] { return SetFocuser(board, call); }},
         {"filters", [&] { return SetFilters(board, call); }},
-        {"connect", [&] { return StartedReply(Job::Connect, board.Service().Connect(kSetupClient, board.Opener())); }},
-        {"disconnect", [&] { return StartedReply(Job::Disconnect, board.Service().Disconnect(kSetupClient)); }},
+        {"connect", [&] { return ConnectHolder(board, HolderKey(Holder::HandBox)); }},
+        {"disconnect", [&] { return StartedReply(Job::Disconnect, board.Service().Disconnect(HolderKey(Holder::HandBox))); }},
         {"move",
          [&] {
              const IntParam position = RequiredInt(call.params, "Position");

@@ -12,8 +12,6 @@
 
 namespace quillmoor::alpaca {
 
-inline constexpr service::ClientMask kSetupClient = 4;
-
 // Null for any path that is not one of the setup API's.
 std::optional<HttpResponse> ServeSetupApi(ServedBoard& board, const HttpRequest& request);
 

@@ -68,16 +68,16 @@ bool CloseLink(CFWDevice& device)
 
 }  // namespace
 
-LinkFailure BoardService::Connect(ClientMask client, Work open)
+LinkFailure BoardService::Connect(ClientKey client, Work open)
 {
     std::lock_guard lock(mutex_);
     if (stopping_) return LinkFailure::Busy;
     closeAfterJob_ = false;
     if (state_.connected && state_.pollAnswered && state_.running != Job::Disconnect) {
-        state_.clients |= client;
+        state_.clients.insert(client);
         return LinkFailure::None;
     }
-    state_.joining |= client;
+    state_.joining.insert(client);
     if (state_.running == Job::Connect) return LinkFailure::None;
     if (state_.running != Job::None) {
         openAfterJob_ = Reopen(std::move(open));
@@ -85,16 +85,16 @@ LinkFailure BoardService::Connect(ClientMask client, Work open)
         return LinkFailure::None;
     }
     const LinkFailure started = Begin({Job::Connect, Reopen(std::move(open))}, false);
-    if (started != LinkFailure::None) state_.joining &= ~client;
+    if (started != LinkFailure::None) state_.joining.erase(client);
     return started;
 }
 
-LinkFailure BoardService::Disconnect(ClientMask client)
+LinkFailure BoardService::Disconnect(ClientKey client)
 {
     std::lock_guard lock(mutex_);
-    state_.joining &= ~client;
-    state_.clients &= ~client;
-    if (state_.clients != 0 || state_.joining != 0) return LinkFailure::None;
+    state_.joining.erase(client);
+    state_.clients.erase(client);
+    if (!state_.clients.empty() || !state_.joining.empty()) return LinkFailure::None;
     openAfterJob_.reset();  // nobody waits for it any more
     state_.connectWaiting = false;
     if (state_.running == Job::None) {
@@ -116,7 +116,7 @@ void BoardService::StartWhatWaited()
         Begin({Job::Connect, std::move(open)}, false);
         return;
     }
-    if (std::exchange(closeAfterJob_, false) && state_.connected && state_.clients == 0)
+    if (std::exchange(closeAfterJob_, false) && state_.connected && state_.clients.empty())
         Begin({Job::Disconnect, CloseLink}, false);
 }
 
@@ -239,9 +239,9 @@ void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)
     Refresh();
     state_.running = Job::None;
     if (job.kind == Job::Connect) {
-        if (state_.connected) state_.clients |= state_.joining;
-        state_.joining = 0;
-        if (state_.clients == 0) closeAfterJob_ = true;  // everyone left while it ran
+        if (state_.connected) state_.clients.merge(state_.joining);
+        state_.joining.clear();
+        if (state_.clients.empty()) closeAfterJob_ = true;  // everyone left while it ran
     }
     if (succeeded || failure == LinkFailure::NoAnswer) state_.pollAnswered = succeeded && state_.connected;
     if (!succeeded) {
@@ -320,7 +320,7 @@ void BoardService::Refresh()
     // may also change by itself, through the board's compensation report.
     state_.options = device_.Options;
     state_.options.AscomPreferredTermometer = device_.PreferredSensor();
-    if (!state_.connected) state_.clients = 0;
+    if (!state_.connected) state_.clients.clear();
 }
 
 const char* FailureText(Job job, LinkFailure failure)

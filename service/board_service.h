@@ -62,10 +62,10 @@ public:
     // the board answering it joins at once; with a connect under way it joins
     // that one. Otherwise the port is opened again, after the running job if
     // there is one: a board that stopped answering may be a new one now.
-    LinkFailure Connect(ClientMask client, Work open);
+    LinkFailure Connect(ClientKey client, Work open);
     // Never refused. The last client's leaving closes the link, once the
     // running job has ended.
-    LinkFailure Disconnect(ClientMask client);
+    LinkFailure Disconnect(ClientKey client);
     LinkFailure Move(int32_t target);  // the board's step position
     LinkFailure Turn(int32_t filter);
     LinkFailure Start(Job kind, Work work);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "device/controller_config.h"
@@ -13,13 +14,15 @@ namespace quillmoor::service {
 // The long operations, one at a time.
 enum class Job { None, Connect, Disconnect, Move, Turn, Rename, Call };
 
-// Clients of the link, as bits: the link opens for the first and closes after the last.
-using ClientMask = uint32_t;
+// A client of the link, as its host names it: the link opens for the first
+// and closes after the last.
+using ClientKey = uint64_t;
+using Clients = std::set<ClientKey>;
 
 struct BoardState {
     bool connected = false;  // the link is open and the board was identified
-    ClientMask clients = 0;  // who asked for the link (Connect with a client bit)
-    ClientMask joining = 0;  // who waits for a connect under way, or for one that follows the running job
+    Clients clients;  // who asked for the link
+    Clients joining;  // who waits for a connect under way, or for one that follows the running job
     bool connectWaiting = false;  // a connect follows the running job
     bool focuserPresent = false;
     bool wheelPresent = false;

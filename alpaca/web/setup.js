@@ -61,8 +61,10 @@ function fillFilterRows(filters) {
 
 function showHandBox(state) {
   $("link-dot").className = "dot" + (state.Connected ? " on" : "");
-  $("link-text").textContent = state.Connecting ? "Connecting…" : state.Connected ? "Connected" : "Not connected";
-  $("link-connect").disabled = state.Connected || state.Connecting;
+  const holders = `network clients: focuser ${state.FocuserClients}, filter wheel ${state.WheelClients}`;
+  $("link-text").textContent = state.Connecting ? "Connecting…" : state.Connected ? "Connected · " + holders : "Not connected";
+  // The hand box holds the link as a client of its own, beside any others.
+  $("link-connect").disabled = state.HandBoxConnected || state.Connecting;
   $("link-disconnect").disabled = !state.HandBoxConnected;
   $("position").textContent = state.Connected && state.FocuserPresent ? state.Position : "–";
   $("moving").textContent = state.Moving ? "moving…" : "";

@@ -6,6 +6,7 @@ HTTP, against the board simulator on a pty, over HTTP on loopback.
   api_test.py --server PATH --sim PATH
 """
 import argparse
+import fcntl
 import os
 import socket
 import sys
@@ -201,6 +202,42 @@ def client_leaves_mid_move(t, c, port):
             wait_until(lambda: c.value("focuser", "ismoving") is False and c.value("focuser", "position") == 200))
 
 
+def port_is_claimed(path):
+    """Whether another program holds the serial port, as a second program trying to claim it finds."""
+    fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        return False
+    except BlockingIOError:
+        return True
+    finally:
+        os.close(fd)
+
+
+def sharing(t, c, sim, base):
+    """Client 0 holds both devices; client 7 joins the focuser. Each leaving takes only itself away."""
+    seven = {"ClientID": "7"}
+    joined = c.put("focuser", "connected", Connected="true", **seven)
+    clients = requests.get(f"{base}/setup/v1/state", timeout=5).json()["Value"]["FocuserClients"]
+    t.check("a second ClientID joins the open link, and the setup API counts both",
+            c.error(joined) == 0 and clients == 2, (joined.text, clients))
+    c.put("focuser", "move", Position="600", **seven)
+    left = c.put("focuser", "disconnect")
+    t.check("client 0 leaves mid-move; client 7's move finishes and its reads go on",
+            c.error(left) == 0 and wait_until(lambda: c.value("focuser", "ismoving") is False) and
+            c.error(c.get("focuser", "position", **seven)) == 0 and c.value("focuser", "position") == 600 and
+            c.value("focuser", "connected") is True, left.text)
+    c.put("focuser", "move", Position="100", **seven)
+    leaving = [c.put("filterwheel", "disconnect"), c.put("focuser", "connected", Connected="false", **seven)]
+    t.check("the last clients leave mid-move and are never refused", all(c.error(r) == 0 for r in leaving),
+            [r.text for r in leaving])
+    t.check("the link stays until the move has ended", port_is_claimed(sim.link))
+    t.check("then the port is free for another program",
+            wait_until(lambda: not port_is_claimed(sim.link)) and c.value("focuser", "connected") is False)
+    for device in ("focuser", "filterwheel"):
+        c.put(device, "connected", Connected="true")
+
+
 def hostile_http(t, c, server):
     port = server.port
     answer = raw_exchange(port, b"GET /api/v1/focuser/0/position HTTP/1.1\r\nHost: x\r\nX-Big: " + b"a" * 9000 + b"\r\n\r\n")
@@ -333,6 +370,7 @@ def main():
         members(t, c)
         moves_and_turns(t, c, sim)
         client_leaves_mid_move(t, c, server.port)
+        sharing(t, c, sim, server.base)
         hostile_http(t, c, server)
         pulled_cable(t, c, sim)
         t.check("the server never restarted", server.alive())

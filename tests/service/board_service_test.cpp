@@ -15,7 +15,7 @@ using service::BoardService;
 using service::BoardState;
 using service::Job;
 
-constexpr service::ClientMask kFocuser = 1, kWheel = 2;
+constexpr service::ClientKey kFocuser = 1, kWheel = 2;
 
 class CountingWaker : public service::Waker {
 public:
@@ -82,7 +82,7 @@ TEST_F(BoardServiceTest, ClientsShareOneLinkThatTheLastOneCloses)
     EXPECT_EQ(service.Connect(kWheel, OpenPort(1)), LinkFailure::None);  // joins the connect under way
     BoardState state = Idle();
     EXPECT_TRUE(state.connected);
-    EXPECT_EQ(state.clients, kFocuser | kWheel);
+    EXPECT_EQ(state.clients, service::Clients({kFocuser, kWheel}));
     EXPECT_EQ(state.filters.size(), 5u);
     float degrees = 0;
     EXPECT_TRUE(state.Temperature(degrees));  // every sensor is read once the board is found
@@ -94,8 +94,13 @@ TEST_F(BoardServiceTest, ClientsShareOneLinkThatTheLastOneCloses)
     EXPECT_TRUE(service.State().connected);
     EXPECT_EQ(service.Disconnect(kWheel), LinkFailure::None);
     state = WaitFor([](const BoardState& s) { return !s.connected; });
-    EXPECT_EQ(state.clients, 0u);
+    EXPECT_TRUE(state.clients.empty());
     EXPECT_FALSE(Device().PortIsOpen());
+
+    // A client that leaves before its connect has ended leaves no open port behind.
+    service.Connect(kFocuser, OpenPort(1));
+    EXPECT_EQ(service.Disconnect(kFocuser), LinkFailure::None);
+    EXPECT_FALSE(WaitFor([this](const BoardState& s) { return !s.Connecting() && !Device().PortIsOpen(); }).connected);
 }
 
 TEST_F(BoardServiceTest, ConnectWithoutABoardSaysSo)
@@ -105,7 +110,7 @@ TEST_F(BoardServiceTest, ConnectWithoutABoardSaysSo)
     ASSERT_EQ(service.Connect(kFocuser, OpenPort(1)), LinkFailure::None);
     const BoardState state = Idle();
     EXPECT_FALSE(state.connected);
-    EXPECT_EQ(state.clients, 0u);
+    EXPECT_TRUE(state.clients.empty());
     EXPECT_EQ(state.failedJob, Job::Connect);
     EXPECT_EQ(state.failure, LinkFailure::NotConnected);
     EXPECT_NE(std::string(service::FailureText(state.failedJob, state.failure)).find("serial port"), std::string::npos);
@@ -133,7 +138,7 @@ TEST_F(BoardServiceTest, AMoveRunsAloneAndReadsNeverTouchTheLink)
     // A client leaving is never refused; a second one keeps the link open.
     service.Connect(kWheel, OpenPort(1));
     EXPECT_EQ(service.Disconnect(kFocuser), LinkFailure::None);
-    EXPECT_EQ(service.State().clients, kWheel);
+    EXPECT_EQ(service.State().clients, service::Clients{kWheel});
 
     Board().ClearRecord();
     state = Idle();
@@ -195,7 +200,7 @@ TEST_F(BoardServiceTest, APulledCableEndsTheMoveWithAReasonAndAReconnectClearsIt
     EXPECT_TRUE(service.State().Connecting());
     state = WaitFor([](const BoardState& s) { return !s.Connecting(); });
     EXPECT_TRUE(state.connected);
-    EXPECT_EQ(state.clients, kFocuser);
+    EXPECT_EQ(state.clients, service::Clients{kFocuser});
     EXPECT_EQ(state.failedJob, Job::None);
     EXPECT_TRUE(WaitFor([](const BoardState& s) { return s.pollAnswered; }).pollAnswered);
 }

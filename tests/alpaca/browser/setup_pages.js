@@ -109,13 +109,20 @@ async function main() {
           /[0-9a-f-]{36}/.test(await page.locator("#devices").innerText()));
 
     await page.click("#link-connect");
-    await page.waitForFunction(() => document.querySelector("#link-text").textContent === "Connected");
+    await page.waitForFunction(() => document.querySelector("#link-text").textContent.startsWith("Connected"));
     await page.waitForFunction(() => document.querySelector("#temperatures").innerText.includes("-3.25"));
     const readings = await page.locator("#temperatures").innerText();
     check("the hand box shows both sensors live", readings.includes("18.50 °C") && readings.includes("-3.25 °C"), readings);
     check("the hand box shows position and filter",
           (await page.innerText("#position")) === "0" && (await page.innerText("#filter")) === "L");
+    // A network client beside the hand box is counted, and leaves again.
+    const client = { form: { Connected: "true", ClientID: "3" } };
+    await page.request.put(base + "/api/v1/focuser/0/connected", client);
+    await page.waitForFunction(() => document.querySelector("#link-text").textContent.includes("focuser 1,"));
+    check("the hand box counts the network clients", true);
     await page.screenshot({ path: args.shots + "/setup-server.png", fullPage: true });
+    client.form.Connected = "false";
+    await page.request.put(base + "/api/v1/focuser/0/connected", client);
 
     // --- The focuser page: range, shift, step length; a move from the hand box.
     await page.goto(base + "/setup/v1/focuser/0/setup");
