@@ -234,6 +234,13 @@ def sharing(t, c, sim, base):
     t.check("the link stays until the move has ended", port_is_claimed(sim.link))
     t.check("then the port is free for another program",
             wait_until(lambda: not port_is_claimed(sim.link)) and c.value("focuser", "connected") is False)
+    # Another program takes it: the server's connect says so.
+    fd = os.open(sim.link, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    r = c.put("focuser", "connected", Connected="true")
+    os.close(fd)
+    t.check("a port another program holds: the connect says it is in use",
+            c.error(r) == 0x502 and "in use by another program" in r.json()["ErrorMessage"], r.text)
     for device in ("focuser", "filterwheel"):
         c.put(device, "connected", Connected="true")
 
