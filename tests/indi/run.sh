@@ -110,7 +110,8 @@ check "renamed on the board" renamed_after_reconnect
 set_prop "$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED=On;INDI_DISABLED=Off"
 check "compensation on" wait_for 5 "\"$dev.FOCUS_TEMPERATURE_COMPENSATION._STATE\"==$OK && \"$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED\"==1"
 check "compensation on the wire" wire_has "$(hex FWautoCompSet) 30"
-set_prop "$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED=Off;INDI_DISABLED=On"
+set_prop "$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED=Off;INDI_DISABLED=On" &&
+  wait_for 5 "\"$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_DISABLED\"==1"
 check "compensation off on the wire" wire_has "$(hex FWautoCompSet) 2F"
 set_prop "$dev.TEMPERATURE_SENSOR.SENSOR_INDEX=7"
 check "a sensor the board lacks is refused" wait_for 5 "\"$dev.TEMPERATURE_SENSOR._STATE\"==$ALERT"
