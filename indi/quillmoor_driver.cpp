@@ -386,7 +386,7 @@ bool QuillmoorDriver::ISNewNumber(const char* dev, const char* name, double valu
                 return false;
             }
             SensorN[0].value = static_cast<int>(sensor);
-            std::atomic_ref(device_.Options.AscomPreferredTermometer).store(static_cast<int32_t>(sensor));
+            service_.SetPreferredSensor(static_cast<int32_t>(sensor));
             SensorNP.s = IPS_OK;
             IDSetNumber(&SensorNP, nullptr);
             return true;
