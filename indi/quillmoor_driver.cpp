@@ -60,9 +60,12 @@ bool QuillmoorDriver::initProperties()
 void QuillmoorDriver::ISGetProperties(const char* dev)
 {
     INDI::Focuser::ISGetProperties(dev);
+    // The base defines every property it holds again to each client that
+    // asks, this one too from the second request on.
+    if (getProperty(SensorNP.name).isValid()) return;
     defineProperty(&SensorNP);
     // Once: a later client's request must not undo a choice not yet saved.
-    if (!sensorConfigLoaded_) sensorConfigLoaded_ = loadConfig(true, SensorNP.name);
+    loadConfig(true, SensorNP.name);
 }
 
 bool QuillmoorDriver::updateProperties()

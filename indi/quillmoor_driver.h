@@ -62,7 +62,6 @@ private:
     std::function<void(bool)> jobDone_;  // of the job under way
     int jobCallbackId_ = -1;
     int timerId_ = -1;
-    bool sensorConfigLoaded_ = false;
 
     INumber TemperatureN[1];
     INumberVectorProperty TemperatureNP;

@@ -132,6 +132,9 @@ start_sim
 check "connects again once the board is back" connect
 check "temperature after reconnect" wait_for 5 "\"$dev.FOCUS_TEMPERATURE.TEMPERATURE\"==18.5"
 check "driver never restarted" test "$(pgrep -P "$server_pid")" = "$driver_pid"
+exec 5<>"/dev/tcp/127.0.0.1/$port" && echo '<getProperties version="1.7"/>' >&5
+check "a getProperties defines TEMPERATURE_SENSOR once" test "$(timeout 2 cat <&5 | grep -c '<defNumberVector[^>]* name="TEMPERATURE_SENSOR"')" = 1
+exec 5>&-
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
