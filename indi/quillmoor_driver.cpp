@@ -4,6 +4,7 @@
 #include <libindi/indilogger.h>
 
 #include <cstring>
+#include <utility>
 
 #include "device/transport.h"
 
@@ -113,8 +114,12 @@ bool QuillmoorDriver::Handshake()
         LOGF_ERROR("No board answers on %s.", serialConnection->port());
         return false;
     }
-    // Connecting has just read the position.
-    if (device_.FocuserPresent) FocusAbsPosN[0].value = device_.FocuserPosition;
+    // Connecting has just read the position: whatever a lost link left, it is true again.
+    if (device_.FocuserPresent) {
+        FocusAbsPosN[0].value = device_.FocuserPosition;
+        FocusAbsPosNP.s = IPS_OK;
+        positionLost_ = false;
+    }
     if (temperatureRead) {
         TemperatureN[0].value = degrees;
         TemperatureNP.s = IPS_OK;
@@ -368,8 +373,19 @@ void QuillmoorDriver::PublishPolled()
         TemperatureNP.s = temperatureState;
         IDSetNumber(&TemperatureNP, nullptr);
     }
-    if (board.position != FocusAbsPosN[0].value) {
+    // The service keeps the last position read: while the board does not
+    // answer, that one is shown in Alert, and Ok again once it answers.
+    if (!board.connected || !board.pollAnswered) {
+        if (!std::exchange(positionLost_, true)) {
+            FocusAbsPosNP.s = IPS_ALERT;
+            IDSetNumber(&FocusAbsPosNP, "The board does not answer: the position shown is the last one read.");
+        }
+        return;
+    }
+    const bool answersAgain = std::exchange(positionLost_, false);
+    if (answersAgain || board.position != FocusAbsPosN[0].value) {
         FocusAbsPosN[0].value = board.position;
+        if (answersAgain) FocusAbsPosNP.s = IPS_OK;
         IDSetNumber(&FocusAbsPosNP, nullptr);
     }
 }

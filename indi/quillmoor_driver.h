@@ -62,6 +62,7 @@ private:
     std::function<void(bool)> jobDone_;  // of the job under way
     int jobCallbackId_ = -1;
     int timerId_ = -1;
+    bool positionLost_ = false;  // shown in Alert since the board stopped answering
 
     INumber TemperatureN[1];
     INumberVectorProperty TemperatureNP;

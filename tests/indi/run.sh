@@ -132,6 +132,11 @@ start_sim
 check "connects again once the board is back" connect
 check "temperature after reconnect" wait_for 5 "\"$dev.FOCUS_TEMPERATURE.TEMPERATURE\"==18.5"
 check "driver never restarted" test "$(pgrep -P "$server_pid")" = "$driver_pid"
+check "position Ok again after the reconnect" wait_for 5 "\"$dev.ABS_FOCUS_POSITION._STATE\"==$OK"
+sim_say silent on
+check "position in Alert while the board does not answer" wait_for 5 "\"$dev.ABS_FOCUS_POSITION._STATE\"==$ALERT"
+sim_say silent off
+check "position Ok once it answers again" wait_for 5 "\"$dev.ABS_FOCUS_POSITION._STATE\"==$OK"
 exec 5<>"/dev/tcp/127.0.0.1/$port" && echo '<getProperties version="1.7"/>' >&5
 check "a getProperties defines TEMPERATURE_SENSOR once" test "$(timeout 2 cat <&5 | grep -c '<defNumberVector[^>]* name="TEMPERATURE_SENSOR"')" = 1
 exec 5>&-
