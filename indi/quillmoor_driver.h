@@ -38,6 +38,7 @@ protected:
     IPState MoveRelFocuser(FocusDirection dir, uint32_t ticks) override;
     bool SyncFocuser(uint32_t ticks) override;
     bool SetFocuserMaxPosition(uint32_t ticks) override;
+    bool SetFocuserBacklash(int32_t steps) override;
 
     int QueryFilter() override;
     bool SelectFilter(int position) override;
