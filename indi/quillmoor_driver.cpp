@@ -1,9 +1,11 @@
 #include "indi/quillmoor_driver.h"
 
 #include <libindi/connectionplugins/connectionserial.h>
+#include <libindi/indicontroller.h>
 #include <libindi/indilogger.h>
 
 #include <cstring>
+#include <utility>
 
 #include "device/transport.h"
 
@@ -14,6 +16,7 @@ namespace {
 
 constexpr const char* kFilterGroup = "Filter Wheel";
 constexpr int kBoardPositionCeiling = 32767;  // positions travel as 16-bit signed words
+constexpr int kMostBacklashSteps = 1000;      // as far as the focuser settings let it go
 
 }  // namespace
 
@@ -21,7 +24,7 @@ QuillmoorDriver::QuillmoorDriver() : INDI::FilterInterface(this)
 {
     setVersion(1, 0);
     setSupportedConnections(CONNECTION_SERIAL);
-    FI::SetCapability(FOCUSER_CAN_ABS_MOVE | FOCUSER_CAN_REL_MOVE | FOCUSER_CAN_SYNC);
+    FI::SetCapability(FOCUSER_CAN_ABS_MOVE | FOCUSER_CAN_REL_MOVE | FOCUSER_CAN_SYNC | FOCUSER_HAS_BACKLASH);
 }
 
 QuillmoorDriver::~QuillmoorDriver()
@@ -39,6 +42,8 @@ bool QuillmoorDriver::initProperties()
     FocusMaxPosN[0].max = kBoardPositionCeiling;
     FocusMaxPosN[0].value = device_.Options.AscomMaxFocusPos;
     FocusAbsPosN[0].max = FocusMaxPosN[0].value;
+    FocusBacklashN[0].max = kMostBacklashSteps;
+    FocusBacklashN[0].step = 1;
 
     IUFillNumber(&TemperatureN[0], "TEMPERATURE", "Celsius", "%6.2f", -100, 100, 0, 0);
     IUFillNumberVector(&TemperatureNP, TemperatureN, 1, getDeviceName(), "FOCUS_TEMPERATURE", "Temperature",
@@ -60,9 +65,12 @@ bool QuillmoorDriver::initProperties()
 void QuillmoorDriver::ISGetProperties(const char* dev)
 {
     INDI::Focuser::ISGetProperties(dev);
+    // The base defines every property it holds again to each client that
+    // asks, this one too from the second request on.
+    if (getProperty(SensorNP.name).isValid()) return;
     defineProperty(&SensorNP);
     // Once: a later client's request must not undo a choice not yet saved.
-    if (!sensorConfigLoaded_) sensorConfigLoaded_ = loadConfig(true, SensorNP.name);
+    loadConfig(true, SensorNP.name);
 }
 
 bool QuillmoorDriver::updateProperties()
@@ -98,8 +106,10 @@ bool QuillmoorDriver::Handshake()
     bool temperatureRead = false, compensationRead = false;
     float degrees = 0;
     int32_t sensor = -1;
+    uint16_t backlash = 0;
     const bool found = service_.Call([&](CFWDevice& device) {
         if (!device.AdoptPort(port)) return false;
+        backlash = device.Config.FocuserBacklash;
         if (device.FocuserPresent) {
             temperatureRead = device.ReadTemperature(device.PreferredSensor(), degrees);
             compensationRead = device.GetAutoCompSensor(sensor);
@@ -110,8 +120,16 @@ bool QuillmoorDriver::Handshake()
         LOGF_ERROR("No board answers on %s.", serialConnection->port());
         return false;
     }
-    // Connecting has just read the position.
-    if (device_.FocuserPresent) FocusAbsPosN[0].value = device_.FocuserPosition;
+    // Connecting has just read the position: whatever a lost link left, it is true again.
+    if (device_.FocuserPresent) {
+        FocusAbsPosN[0].value = device_.FocuserPosition;
+        FocusAbsPosNP.s = IPS_OK;
+        positionLost_ = false;
+    }
+    // The board compensates by itself; 0 is off.
+    FocusBacklashN[0].value = backlash;
+    FocusBacklashS[INDI_ENABLED].s = backlash != 0 ? ISS_ON : ISS_OFF;
+    FocusBacklashS[INDI_DISABLED].s = backlash != 0 ? ISS_OFF : ISS_ON;
     if (temperatureRead) {
         TemperatureN[0].value = degrees;
         TemperatureNP.s = IPS_OK;
@@ -224,6 +242,26 @@ bool QuillmoorDriver::SetFocuserMaxPosition(uint32_t ticks)
         return true;
     });
     return INDI::Focuser::SetFocuserMaxPosition(ticks);
+}
+
+// Written the way the focuser settings write it: the whole configuration
+// block as read at connect, with only the backlash changed.
+bool QuillmoorDriver::SetFocuserBacklash(int32_t steps)
+{
+    if (RefuseWhileBusy("Backlash")) return false;
+    LinkFailure why = LinkFailure::None;
+    const bool written = service_.Call(
+        [steps](CFWDevice& device) {
+            const uint16_t before = device.Config.FocuserBacklash;
+            if (before == steps) return true;  // spares the board's memory a write
+            device.Config.FocuserBacklash = static_cast<uint16_t>(steps);
+            if (device.WriteConfig()) return true;
+            device.Config.FocuserBacklash = before;  // the PC's copy stays what the board holds
+            return false;
+        },
+        &why);
+    if (!written) LOGF_ERROR("Backlash of %d steps not written: %s.", steps, service::FailureText(Job::Call, why));
+    return written;
 }
 
 void QuillmoorDriver::SetCompensation(bool on)
@@ -365,8 +403,19 @@ void QuillmoorDriver::PublishPolled()
         TemperatureNP.s = temperatureState;
         IDSetNumber(&TemperatureNP, nullptr);
     }
-    if (board.position != FocusAbsPosN[0].value) {
+    // The service keeps the last position read: while the board does not
+    // answer, that one is shown in Alert, and Ok again once it answers.
+    if (!board.connected || !board.pollAnswered) {
+        if (!std::exchange(positionLost_, true)) {
+            FocusAbsPosNP.s = IPS_ALERT;
+            IDSetNumber(&FocusAbsPosNP, "The board does not answer: the position shown is the last one read.");
+        }
+        return;
+    }
+    const bool answersAgain = std::exchange(positionLost_, false);
+    if (answersAgain || board.position != FocusAbsPosN[0].value) {
         FocusAbsPosN[0].value = board.position;
+        if (answersAgain) FocusAbsPosNP.s = IPS_OK;
         IDSetNumber(&FocusAbsPosNP, nullptr);
     }
 }
@@ -386,10 +435,16 @@ bool QuillmoorDriver::ISNewNumber(const char* dev, const char* name, double valu
                 return false;
             }
             SensorN[0].value = static_cast<int>(sensor);
-            std::atomic_ref(device_.Options.AscomPreferredTermometer).store(static_cast<int32_t>(sensor));
+            service_.SetPreferredSensor(static_cast<int32_t>(sensor));
             SensorNP.s = IPS_OK;
             IDSetNumber(&SensorNP, nullptr);
             return true;
+        }
+        if (std::strcmp(name, FocusBacklashNP.name) == 0 && n >= 1 &&
+            !(values[0] >= 0 && values[0] <= kMostBacklashSteps)) {
+            FocusBacklashNP.s = IPS_ALERT;
+            IDSetNumber(&FocusBacklashNP, "A backlash of %g steps is outside 0..%d.", values[0], kMostBacklashSteps);
+            return false;
         }
     }
     return INDI::Focuser::ISNewNumber(dev, name, values, names, n);
@@ -421,11 +476,15 @@ bool QuillmoorDriver::ISNewText(const char* dev, const char* name, char* texts[]
     return INDI::Focuser::ISNewText(dev, name, texts, names, n);
 }
 
-// The board holds the filter names and offsets; only the driver's own
-// options go into the configuration file.
+// The board holds the filter names and offsets and the backlash; only the
+// driver's own options go into the configuration file, so that loading it
+// never writes the board. The base's list, less the backlash.
 bool QuillmoorDriver::saveConfigItems(FILE* fp)
 {
-    INDI::Focuser::saveConfigItems(fp);  // FOCUS_MAX among them
+    INDI::DefaultDevice::saveConfigItems(fp);
+    IUSaveConfigNumber(fp, &FocusMaxPosNP);
+    IUSaveConfigNumber(fp, &PresetNP);
+    controller->saveConfigItems(fp);
     IUSaveConfigNumber(fp, &SensorNP);
     return true;
 }

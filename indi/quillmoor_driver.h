@@ -38,6 +38,7 @@ protected:
     IPState MoveRelFocuser(FocusDirection dir, uint32_t ticks) override;
     bool SyncFocuser(uint32_t ticks) override;
     bool SetFocuserMaxPosition(uint32_t ticks) override;
+    bool SetFocuserBacklash(int32_t steps) override;
 
     int QueryFilter() override;
     bool SelectFilter(int position) override;
@@ -62,7 +63,7 @@ private:
     std::function<void(bool)> jobDone_;  // of the job under way
     int jobCallbackId_ = -1;
     int timerId_ = -1;
-    bool sensorConfigLoaded_ = false;
+    bool positionLost_ = false;  // shown in Alert since the board stopped answering
 
     INumber TemperatureN[1];
     INumberVectorProperty TemperatureNP;

@@ -110,7 +110,8 @@ check "renamed on the board" renamed_after_reconnect
 set_prop "$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED=On;INDI_DISABLED=Off"
 check "compensation on" wait_for 5 "\"$dev.FOCUS_TEMPERATURE_COMPENSATION._STATE\"==$OK && \"$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED\"==1"
 check "compensation on the wire" wire_has "$(hex FWautoCompSet) 30"
-set_prop "$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED=Off;INDI_DISABLED=On"
+set_prop "$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_ENABLED=Off;INDI_DISABLED=On" &&
+  wait_for 5 "\"$dev.FOCUS_TEMPERATURE_COMPENSATION.INDI_DISABLED\"==1"
 check "compensation off on the wire" wire_has "$(hex FWautoCompSet) 2F"
 set_prop "$dev.TEMPERATURE_SENSOR.SENSOR_INDEX=7"
 check "a sensor the board lacks is refused" wait_for 5 "\"$dev.TEMPERATURE_SENSOR._STATE\"==$ALERT"
@@ -131,6 +132,31 @@ start_sim
 check "connects again once the board is back" connect
 check "temperature after reconnect" wait_for 5 "\"$dev.FOCUS_TEMPERATURE.TEMPERATURE\"==18.5"
 check "driver never restarted" test "$(pgrep -P "$server_pid")" = "$driver_pid"
+check "position Ok again after the reconnect" wait_for 5 "\"$dev.ABS_FOCUS_POSITION._STATE\"==$OK"
+sim_say silent on
+check "position in Alert while the board does not answer" wait_for 5 "\"$dev.ABS_FOCUS_POSITION._STATE\"==$ALERT"
+sim_say silent off
+check "position Ok once it answers again" wait_for 5 "\"$dev.ABS_FOCUS_POSITION._STATE\"==$OK"
+exec 5<>"/dev/tcp/127.0.0.1/$port" && echo '<getProperties version="1.7"/>' >&5
+check "a getProperties defines TEMPERATURE_SENSOR once" test "$(timeout 2 cat <&5 | grep -c '<defNumberVector[^>]* name="TEMPERATURE_SENSOR"')" = 1
+exec 5>&-
+
+# --- backlash, which the board keeps in its configuration block (bytes 0x0C-0x0D)
+block=$(sim_say record && awk -v asked="$(hex FWreadEE) 00 90" 'got { sub(/.*<< /, ""); print; exit }
+  index($0, ">> " asked) { got = 1 }' "$work/wire")
+echo "# block read at connect: $block"
+writes() { sim_say record && grep ">> $(hex FWwriteEE) 00 90 " "$work/wire" | sed "s/.*>> $(hex FWwriteEE) 00 90 //"; }
+wrote_backlash() {  # low, high: the last block written is the one read with only these bytes changed
+  local last; last=$(writes | tail -n 1); echo "# block written:         $last"
+  [ "$last" = "$(awk -v lo="$1" -v hi="$2" '{ $13 = lo; $14 = hi; print }' <<<"$block")" ]
+}
+check "backlash from the board" test "$(get FOCUS_BACKLASH_TOGGLE.INDI_ENABLED) $(get FOCUS_BACKLASH_STEPS.FOCUS_BACKLASH_VALUE)" = "On 10"
+set_prop "$dev.FOCUS_BACKLASH_STEPS.FOCUS_BACKLASH_VALUE=300" && wait_for 5 "\"$dev.FOCUS_BACKLASH_STEPS.FOCUS_BACKLASH_VALUE\"==300"
+check "backlash written into the block, nothing else" wrote_backlash 2C 01
+sent=$(writes | wc -l) && set_prop "$dev.FOCUS_BACKLASH_STEPS.FOCUS_BACKLASH_VALUE=1001"
+check "backlash beyond 1000 refused, nothing sent" eval 'wait_for 5 "\"$dev.FOCUS_BACKLASH_STEPS._STATE\"==$ALERT" && [ "$(writes | wc -l)" = "$sent" ]'
+set_prop "$dev.FOCUS_BACKLASH_TOGGLE.INDI_ENABLED=Off;INDI_DISABLED=On" && wait_for 5 "\"$dev.FOCUS_BACKLASH_TOGGLE.INDI_DISABLED\"==1"
+check "backlash off writes 0" wrote_backlash 00 00
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
