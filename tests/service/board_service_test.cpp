@@ -89,6 +89,14 @@ TEST_F(BoardServiceTest, ClientsShareOneLinkThatTheLastOneCloses)
     EXPECT_FLOAT_EQ(degrees, 18.5f);
     EXPECT_TRUE(state.temperatureRead[1]);
     EXPECT_FLOAT_EQ(state.temperatures[1], -3.25f);
+    // Another thread chooses the sensor while the worker polls and copies the options.
+    for (int i = 0; i < 40; ++i) {
+        service.SetPreferredSensor(i % 2);
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(service.State().PreferredSensor(), 1);
+    EXPECT_EQ(WaitFor([](const BoardState& s) { return s.jobsDone > 0; }).options.AscomPreferredTermometer, 1);
+    service.SetPreferredSensor(0);
 
     EXPECT_EQ(service.Disconnect(kFocuser), LinkFailure::None);
     EXPECT_TRUE(service.State().connected);
