@@ -36,15 +36,9 @@ void CFWDevice::DisconnectMulti(uint32_t key)
 bool CFWDevice::Connect()
 {
     if (Options.ComPort > 0) return OpenPort(Options.ComPort);
-    // A port that another program holds may well be the board's: say so
-    // rather than that no board answered.
-    bool held = false;
     for (int n = 1; n <= kAutoSearchLastPort; ++n) {
-        SetLastLinkFailure(LinkFailure::None);
         if (OpenPort(n)) return true;
-        held = held || LastLinkFailure() == LinkFailure::PortHeld;
     }
-    if (held) SetLastLinkFailure(LinkFailure::PortHeld);
     return false;
 }
 

@@ -10,7 +10,6 @@ enum class LinkFailure {
     NotConnected,  // no port was open
     Busy,          // another exchange held the link; refused, not queued
     NoAnswer,      // the board did not answer, or answered what it must not
-    PortHeld,      // another program holds the serial port
 };
 
 // Per thread, so that concurrent callers never see each other's reasons.

@@ -2,16 +2,13 @@
 
 #include <cstring>
 
-#include "device/link_failure.h"
 #include "device/stopwatch.h"
 
 namespace quillmoor {
 
 SerialPortPtr OpenSerialPort(const std::string& deviceName, uint32_t baudRate)
 {
-    std::unique_ptr<platform::SerialPort> port = platform::OpenSerialDevice(deviceName);
-    if (!port && platform::LastOpenFoundDeviceHeld()) SetLastLinkFailure(LinkFailure::PortHeld);
-    return ConfigureSerialPort(std::move(port), baudRate);
+    return ConfigureSerialPort(platform::OpenSerialDevice(deviceName), baudRate);
 }
 
 SerialPortPtr ConfigureSerialPort(std::unique_ptr<platform::SerialPort> port, uint32_t baudRate)

@@ -47,11 +47,6 @@ HRESULT NotConnected(const DriverFacts& facts)
 HRESULT NoBoard(const DriverFacts& facts)
 {
     const int port = g_FWDevice.Options.ComPort;
-    if (LastLinkFailure() == LinkFailure::PortHeld)
-        return Raise(facts, kNoBoard,
-                     (port > 0 ? L"COM" + std::to_wstring(port) : std::wstring(L"The board's serial port")) +
-                         L" is in use by another program, for instance the Quillmoor network server while a "
-                         L"network client holds the board: disconnect that client, then connect again");
     if (port > 0)
         return Raise(facts, kNoBoard,
                      L"No board answered on COM" + std::to_wstring(port) +
@@ -72,8 +67,6 @@ HRESULT Outcome(const DriverFacts& facts, bool succeeded)
                      L"The " + BoardName() +
                          L" is busy with another command (a move, or another program's request); try again "
                          L"when it has finished");
-    case LinkFailure::PortHeld:
-        return NoBoard(facts);
     case LinkFailure::None:  // not expected after a failure; reported as no answer
     case LinkFailure::NoAnswer:
         break;

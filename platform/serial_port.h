@@ -61,9 +61,6 @@ public:
 // overlapped I/O. Null when the device does not exist or another program
 // holds it; opening never waits.
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName);
-// Whether the last OpenSerialDevice of this thread failed because another
-// program (or another port object) holds the device.
-bool LastOpenFoundDeviceHeld();
 
 #ifndef _WIN32
 // POSIX only: a port on a copy of a descriptor opened elsewhere (a host's own

@@ -332,9 +332,6 @@ const char* FailureText(Job job, LinkFailure failure)
         return job == Job::Connect
                    ? "No board answers on the serial port: check the port in the setup page, the cable and the board's power"
                    : "Not connected: connect the device first";
-    case LinkFailure::PortHeld:
-        return "The serial port is in use by another program, for instance an imaging program that has loaded the "
-               "Quillmoor driver: disconnect the board there, then connect again";
     case LinkFailure::Busy:
         return "The board is busy with another operation (a move or a filter change): try again when it has ended";
     case LinkFailure::NoAnswer:

@@ -139,24 +139,13 @@ private:
 
 }  // namespace
 
-namespace {
-thread_local bool lastOpenFoundDeviceHeld = false;
-}
-
-bool LastOpenFoundDeviceHeld() { return lastOpenFoundDeviceHeld; }
-
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName)
 {
-    lastOpenFoundDeviceHeld = false;
     int fd = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        lastOpenFoundDeviceHeld = errno == EBUSY;  // a terminal another program opened exclusively
-        return nullptr;
-    }
+    if (fd < 0) return nullptr;
     // Exclusive like a Windows COM port: a second opener, in this process or
     // another, is refused rather than made to share the line.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        lastOpenFoundDeviceHeld = errno == EWOULDBLOCK;
         ::close(fd);
         return nullptr;
     }

@@ -114,20 +114,12 @@ HANDLE ClaimDevice(const std::string& deviceName)
     return claim;
 }
 
-thread_local bool lastOpenFoundDeviceHeld = false;
-
 }  // namespace
-
-bool LastOpenFoundDeviceHeld() { return lastOpenFoundDeviceHeld; }
 
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName)
 {
-    lastOpenFoundDeviceHeld = false;
     HANDLE claim = ClaimDevice(deviceName);
-    if (claim == nullptr) {
-        lastOpenFoundDeviceHeld = true;
-        return nullptr;
-    }
+    if (claim == nullptr) return nullptr;
     HANDLE handle = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     // Something that opens but has no line state is not a serial port: under
@@ -142,8 +134,6 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName)
     }
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        // Windows' serial drivers refuse a second opener so.
-        lastOpenFoundDeviceHeld = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
         CloseHandle(claim);
         SetLastError(error);
         return nullptr;

@@ -69,7 +69,6 @@ void CheckInvariants(quillmoor::CFWDevice& device)
 namespace quillmoor::platform {
 
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string&) { return std::make_unique<FuzzPort>(); }
-bool LastOpenFoundDeviceHeld() { return false; }
 std::string SerialDeviceName(int portNumber) { return "fuzz" + std::to_string(portNumber); }
 
 }  // namespace quillmoor::platform
