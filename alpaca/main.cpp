@@ -1,13 +1,15 @@
 // quillmoor-alpaca: the board's focuser and filter wheel as ASCOM Alpaca
 // devices on the network.
 //
-//   quillmoor-alpaca [--serial PATH] [--http-port N] [--discovery-port N] [--bind ADDRESS]
+//   quillmoor-alpaca [--serial PATH|COMn|Auto] [--http-port N] [--discovery-port N] [--bind ADDRESS]
+#include <utility>  // before Asio, which uses std::exchange
+
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
-#include <boost/asio/signal_set.hpp>
-#include <unistd.h>
+#include <boost/asio/ip/host_name.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,6 +23,7 @@
 #include "alpaca/setup_pages.h"
 #include "alpaca/temperature_api.h"
 #include "device/temperature_log.h"
+#include "platform/stop_request.h"
 
 namespace asio = boost::asio;
 using namespace quillmoor::alpaca;
@@ -83,8 +86,9 @@ bool ParseArguments(int argc, char** argv, Options& options)
 
 std::string HostName()
 {
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? name : "";
+    boost::system::error_code error;
+    std::string name = asio::ip::host_name(error);
+    return error ? "" : name;
 }
 
 }  // namespace
@@ -96,7 +100,13 @@ int main(int argc, char** argv)
         Usage(stderr);
         return 2;
     }
-    std::signal(SIGPIPE, SIG_IGN);
+    // First, before any thread starts: the stop request reaches the serving
+    // threads through the timer, whose wait is set up before they run.
+    asio::io_context io(kIoThreads);
+    asio::steady_timer stopRequested(io, asio::steady_timer::time_point::max());
+    quillmoor::platform::CallOnStopRequest(
+        [&io, &stopRequested] { asio::post(io, [&stopRequested] { stopRequested.cancel(); }); });
+    quillmoor::platform::IgnoreBrokenPipes();
 
     ServerSettings settings = LoadServerSettings();
     if (!options.serial.empty()) settings.serialPort = options.serial;  // for this run only
@@ -114,7 +124,6 @@ int main(int argc, char** argv)
         return ServeSetupPage(request);
     });
 
-    asio::io_context io(kIoThreads);
     HttpLimits limits;
     limits.requestTimeout = std::chrono::milliseconds(options.requestTimeoutMs);
     limits.connections = static_cast<size_t>(options.connections);
@@ -145,8 +154,7 @@ int main(int argc, char** argv)
                          problems.c_str());
     }
 
-    asio::signal_set stop(io, SIGINT, SIGTERM);
-    stop.async_wait([&](const boost::system::error_code&, int) {
+    stopRequested.async_wait([&](const boost::system::error_code&) {
         server.Stop();
         discovery.Stop();
         io.stop();
