@@ -3,17 +3,18 @@
 asynchronous move and turn, the protocol rules, a pulled cable, and hostile
 HTTP, against the board simulator on a pty, over HTTP on loopback.
 
-  api_test.py --server PATH --sim PATH
+  api_test.py --server PATH --sim PATH [--wine-prefix DIR --wine-ports DIR]
+
+With --wine-prefix the server is the Windows build, run under Wine.
 """
 import argparse
-import os
 import socket
 import sys
 import time
 
 import requests
 
-from harness import Checks, Scratch, raw_exchange, wait_until, well_formed
+from harness import Checks, Scratch, add_target_arguments, raw_exchange, target_from, wait_until, well_formed
 
 ERR_NOT_IMPLEMENTED, ERR_INVALID_VALUE, ERR_NOT_CONNECTED = 0x400, 0x401, 0x407
 ERR_ACTION_NOT_IMPLEMENTED, ERR_BUSY, ERR_NO_ANSWER = 0x40C, 0x500, 0x501
@@ -299,9 +300,9 @@ def pulled_cable(t, c, sim):
     say("GET ismoving", c.get("focuser", "ismoving"))
 
 
-def failed_connect(t, server_program):
-    with Scratch() as run:
-        server = run.server(server_program, "--discovery-port", "0", serial=os.path.join(run.folder, "nothing-here"))
+def failed_connect(t, server_program, target):
+    with Scratch(target) as run:
+        server = run.server(server_program, "--discovery-port", "0", serial=run.missing_serial)
         c = Client(server.base)
         r = c.put("focuser", "connected", Connected="true")
         t.check("connected=true with no board fails with a message", c.error(r) == 0x502 and
@@ -317,9 +318,11 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--server", required=True)
     parser.add_argument("--sim", required=True)
+    add_target_arguments(parser)
     args = parser.parse_args()
+    target = target_from(args)
     t = Checks()
-    with Scratch() as run:
+    with Scratch(target) as run:
         sim = run.simulator(args.sim, "--time-scale", "0.2")
         server = run.server(args.server, "--discovery-port", "0", "--poll-ms", "100", "--request-timeout-ms", "1000",
                             "--max-connections", "16")
@@ -338,7 +341,8 @@ def main():
         t.check("the server never restarted", server.alive())
         listed_before = requests.get(f"{server.base}/management/v1/configureddevices", timeout=5).json()["Value"]
         status, errors = server.stop()
-        t.check("the server stops cleanly on SIGTERM, with nothing on stderr", status == 0 and not errors,
+        t.check(f"the server stops cleanly on {target.stop_name}, with nothing on stderr",
+                status == 0 and not errors,
                 f"{status} {errors[-2000:]}")
         server = run.server(args.server, "--discovery-port", "0")
         listed = requests.get(f"{server.base}/management/v1/configureddevices", timeout=5).json()["Value"]
@@ -349,7 +353,7 @@ def main():
                 requests.get(f"{server.base}/management/apiversions", timeout=5).json()["Value"] == [1])
         description = requests.get(f"{server.base}/management/v1/description", timeout=5).json()["Value"]
         t.check("description names the server", description.get("ServerName") and "Manufacturer" in description)
-    failed_connect(t, args.server)
+    failed_connect(t, args.server, target)
     return t.summary()
 
 

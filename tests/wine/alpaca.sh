@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The Windows build of the Alpaca server under Wine, checked by the same
+# client test as the Linux server (tests/alpaca/api_test.py) and by discovery
+# on loopback, in a Wine prefix of its own whose COM ports lead to the board
+# simulator. Builds nothing.
+#
+#   tests/wine/alpaca.sh --exe build-win/alpaca/quillmoor-alpaca.exe \
+#                        --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win
+#
+# Prints "N passed, N failed" last and exits non-zero when anything failed.
+set -u
+
+usage() { echo "usage: $0 --exe PATH --sim PATH --build-dir DIR" >&2; exit 2; }
+exe= sim= build_dir=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --exe) exe=$(realpath "$2"); shift 2 ;;
+    --sim) sim=$(realpath "$2"); shift 2 ;;
+    --build-dir) build_dir=$2; shift 2 ;;
+    *) usage ;;
+  esac
+done
+[ -f "$exe" ] && [ -x "$sim" ] && [ -n "$build_dir" ] || usage
+
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)/alpaca-suite
+rm -rf "$work"
+mkdir -p "$work/ports" "$work/out"
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+
+. "$here/harness.sh"
+. "$here/prefix.sh"
+
+echo "# prefix $WINEPREFIX"
+make_wine_prefix
+wineserver -p >/dev/null 2>&1
+if ! ensure_port_mapping 3; then
+  fail "COM3 of the prefix leads to $work/ports/com3" "$(ls -l "$WINEPREFIX/dosdevices")"
+  echo "$passed passed, $failed failed"
+  exit 1
+fi
+
+# script NAME COMMAND...: runs one of the Python scripts and adds its counts;
+# a script that ends without its count line counts as one failure.
+script() {
+  local name=$1 log=$work/out/$1.log summary; shift
+  echo "== $name"
+  "$@" 2>&1 | tee "$log"
+  summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
+  if [ -z "$summary" ]; then fail "$name ended without its counts"; return; fi
+  passed=$((passed + $(cut -d' ' -f1 <<<"$summary")))
+  failed=$((failed + $(cut -d' ' -f3 <<<"$summary")))
+}
+
+wine_args=(--wine-prefix "$WINEPREFIX" --wine-ports "$work/ports")
+script "client test" python3 "$here/../alpaca/api_test.py" --server "$exe" --sim "$sim" "${wine_args[@]}"
+script "discovery" python3 "$here/../alpaca/discovery_test.py" --server "$exe" --loopback-only "${wine_args[@]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
