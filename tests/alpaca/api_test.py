@@ -314,6 +314,17 @@ def failed_connect(t, server_program, target):
         t.check("a failed connect is reported on connecting", c.error(r) == 0x502, r.text)
 
 
+def auto_port(t, server_program, sim_program, target):
+    """"Auto" searches COM1..COM16; the board is on COM3, COM1 and COM2 lead nowhere."""
+    with Scratch(target) as run:
+        run.simulator(sim_program)
+        target.show_as_com3(run)
+        c = Client(run.server(server_program, "--discovery-port", "0", serial="Auto").base)
+        r = c.put("focuser", "connected", Connected="true")
+        t.check("Auto finds the board on COM3", c.error(r) == 0 and c.value("focuser", "temperature") == 18.5,
+                r.text)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--server", required=True)
@@ -354,6 +365,7 @@ def main():
         description = requests.get(f"{server.base}/management/v1/description", timeout=5).json()["Value"]
         t.check("description names the server", description.get("ServerName") and "Manufacturer" in description)
     failed_connect(t, args.server, target)
+    auto_port(t, args.server, args.sim, target)
     return t.summary()
 
 

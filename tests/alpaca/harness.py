@@ -119,6 +119,12 @@ class Native:
     def command(self, program):
         return [program]
 
+    def show_as_com3(self, scratch):
+        """Makes the simulator's link the port COM3 of the server's port search."""
+        ports = os.path.join(scratch.config, "quillmoor", "ports")
+        os.makedirs(ports, exist_ok=True)
+        os.symlink(scratch.link, os.path.join(ports, "com3"))
+
     def environment(self, config):
         # The settings and the temperature log it writes stay in the scratch folder.
         return dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(os.path.dirname(config), "data"))
@@ -154,6 +160,9 @@ class UnderWine(Native):
 
     def command(self, program):
         return [self.loader, program]
+
+    def show_as_com3(self, scratch):
+        pass  # it is already
 
     def environment(self, config):
         return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEARCH="win64")

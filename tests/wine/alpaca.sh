@@ -56,5 +56,15 @@ script() {
 wine_args=(--wine-prefix "$WINEPREFIX" --wine-ports "$work/ports")
 script "client test" python3 "$here/../alpaca/api_test.py" --server "$exe" --sim "$sim" "${wine_args[@]}"
 script "discovery" python3 "$here/../alpaca/discovery_test.py" --server "$exe" --loopback-only "${wine_args[@]}"
+
+# What the runs left in the prefix: the range the client test set through the
+# setup API is in the driver's own key, where the DLL reads it; the server's
+# own settings are in the user's key; the temperature log is on C:\.
+reg_value() { "$wine64" reg query "$1" /v "$2" "${@:3}" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { print $3 }'; }
+same "the range set through the setup API is in the driver's key" 0x3e8 \
+  "$(reg_value 'HKLM\Software\ASCOM\Focuser Drivers\Quillmoor.Focuser' AscomMaxFocusPos /reg:32)"
+same "the server's serial port is in the user's key" COM3 "$(reg_value 'HKCU\Software\Quillmoor\Alpaca' SerialPort)"
+check 'the temperature log is written on C:\' \
+  grep -q '^Time,T0,T1,Focus,Filter' "$WINEPREFIX/drive_c/term_log_$(date +%Y-%m-%d).csv"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
