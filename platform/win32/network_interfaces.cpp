@@ -15,13 +15,17 @@ std::vector<unsigned> Ipv6InterfaceIndexes()
     ULONG status = ERROR_BUFFER_OVERFLOW;
     for (int attempt = 0; attempt < 4 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
         buffer.resize(size);
-        status = GetAdaptersAddresses(AF_INET6, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+        status = GetAdaptersAddresses(AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
                                       nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     std::vector<unsigned> indexes;
     if (status != NO_ERROR) return indexes;
-    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next)
-        if (adapter->Ipv6IfIndex != 0 && adapter->OperStatus == IfOperStatusUp) indexes.push_back(adapter->Ipv6IfIndex);
+    // Windows gives one interface the same index in both families; Wine gives
+    // no IPv6 index at all (and no list for AF_INET6), so the IPv4 one stands in.
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
+        const unsigned index = adapter->Ipv6IfIndex != 0 ? adapter->Ipv6IfIndex : adapter->IfIndex;
+        if (index != 0 && adapter->OperStatus == IfOperStatusUp) indexes.push_back(index);
+    }
     return indexes;
 }
 

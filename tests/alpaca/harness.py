@@ -68,6 +68,19 @@ def first_line(process, seconds=10):
     return line
 
 
+def read_to_end(stream, seconds=5):
+    """What is left in a pipe, until its writers close it or the time is up (a
+    process the program started may hold it open: Wine's services do)."""
+    chunks = []
+    deadline = time.monotonic() + seconds
+    while select.select([stream], [], [], max(0.0, deadline - time.monotonic()))[0]:
+        chunk = os.read(stream.fileno(), 65536)
+        if not chunk:
+            break
+        chunks.append(chunk)
+    return b"".join(chunks).decode(errors="replace")
+
+
 class Simulator:
     """quillmoor-sim on a pty, linked at a fixed path, steered by control lines."""
 
@@ -221,7 +234,7 @@ class Server:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
-        errors = self.process.stderr.read() if self.process.stderr else ""
+        errors = read_to_end(self.process.stderr) if self.process.stderr else ""
         return self.process.returncode, errors
 
 
