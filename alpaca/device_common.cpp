@@ -54,6 +54,7 @@ Reply FailureReply(Job job, LinkFailure failure)
     int number = kNoAnswer;
     if (failure == LinkFailure::Busy) number = kBoardBusy;
     if (failure == LinkFailure::NotConnected) number = job == Job::Connect ? kNoBoard : kNotConnected;
+    if (failure == LinkFailure::PortInUse) number = kNoBoard;
     return Error(number, service::FailureText(job, failure));
 }
 

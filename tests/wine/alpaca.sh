@@ -2,25 +2,29 @@
 # The Windows build of the Alpaca server under Wine, checked by the same
 # client test as the Linux server (tests/alpaca/api_test.py) and by discovery
 # on loopback, in a Wine prefix of its own whose COM ports lead to the board
-# simulator. Builds nothing.
+# simulator; then COM3 taken in turn by the server and by Quillmoor.DLL (the
+# DLL suite's client). Builds nothing.
 #
 #   tests/wine/alpaca.sh --exe build-win/alpaca/quillmoor-alpaca.exe \
+#                        --dll build-win/driver/Quillmoor.DLL --clients build-win/tests/wine \
 #                        --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win
 #
 # Prints "N passed, N failed" last and exits non-zero when anything failed.
 set -u
 
-usage() { echo "usage: $0 --exe PATH --sim PATH --build-dir DIR" >&2; exit 2; }
-exe= sim= build_dir=
+usage() { echo "usage: $0 --exe PATH --dll PATH --clients DIR --sim PATH --build-dir DIR" >&2; exit 2; }
+exe= dll= clients= sim= build_dir=
 while [ $# -gt 0 ]; do
   case "$1" in
     --exe) exe=$(realpath "$2"); shift 2 ;;
+    --dll) dll=$2; shift 2 ;;
+    --clients) clients=$2; shift 2 ;;
     --sim) sim=$(realpath "$2"); shift 2 ;;
     --build-dir) build_dir=$2; shift 2 ;;
     *) usage ;;
   esac
 done
-[ -f "$exe" ] && [ -x "$sim" ] && [ -n "$build_dir" ] || usage
+[ -f "$exe" ] && [ -f "$dll" ] && [ -d "$clients" ] && [ -x "$sim" ] && [ -n "$build_dir" ] || usage
 
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)/alpaca-suite
@@ -28,8 +32,10 @@ rm -rf "$work"
 mkdir -p "$work/ports" "$work/out"
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
+drive_c="$WINEPREFIX/drive_c"
 
 . "$here/harness.sh"
+. "$here/lib.sh"
 . "$here/prefix.sh"
 
 echo "# prefix $WINEPREFIX"
@@ -69,6 +75,38 @@ if [ "$(id -u)" -eq 0 ] && unshare -n true 2>/dev/null; then
 else
   script "discovery on loopback" "${discovery[@]}" --loopback-only
 fi
+
+# COM3 held by one program, then by the other: the server (connected and
+# disconnected over HTTP at the client's steps) and the DLL's client.
+mkdir -p "$drive_c/Quillmoor"
+cp "$dll" "$drive_c/Quillmoor/Quillmoor.DLL"
+cp "$clients/quillmoor-wine-client.exe" "$drive_c/"
+check "the DLL registers" "$wine64" regsvr32 /s 'C:\Quillmoor\Quillmoor.DLL'
+start_board held 3
+"$wine64" "$exe" --serial COM3 --http-port 0 --bind 127.0.0.1 --discovery-port 0 >"$work/out/held.server" 2>&1 &
+server_pid=$!
+sim_pids+=("$server_pid")
+wait_until 30 grep -q 'serving on port' "$work/out/held.server"
+base=http://127.0.0.1:$(sed -n 's/.*serving on port \([0-9]*\),.*/\1/p' "$work/out/held.server")
+put_connected() { curl -s -m 70 -X PUT -d "Connected=$1" "$base/api/v1/focuser/0/connected"; }
+held_port_step() {
+  local reply
+  case $1 in
+    server-connects) reply=$(put_connected true); grep -q '"ErrorNumber":0,' <<<"$reply" || { echo "$reply"; return 1; } ;;
+    server-disconnects) put_connected false >/dev/null ;;
+    server-refused)
+      reply=$(put_connected true)
+      check "the server's connect while the driver holds COM3 says the port is in use by another program" \
+        grep -q '"ErrorNumber":1282,"ErrorMessage":"The serial port is in use by another program' <<<"$reply" ||
+        echo "    $reply" ;;
+    *) return 1 ;;
+  esac
+}
+client_steps held-port held_port_step 120 held-port --com-port 3
+kill -INT "$server_pid"
+wait "$server_pid"
+check "the server ends on Ctrl-C after the held port" [ $? -eq 0 ]
+stop_board held
 
 # What the runs left in the prefix: the range the client test set through the
 # setup API is in the driver's own key, where the DLL reads it; the server's

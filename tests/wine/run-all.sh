@@ -90,7 +90,8 @@ else
 fi
 echo "# the Alpaca server for Windows under Wine"
 suite build-win/alpaca-suite.log tests/wine/alpaca.sh --exe build-win/alpaca/quillmoor-alpaca.exe \
-  --sim build-wine-sim/sim/quillmoor-sim --build-dir build-win
+  --dll build-win/driver/Quillmoor.DLL --clients build-win/tests/wine --sim build-wine-sim/sim/quillmoor-sim \
+  --build-dir build-win
 echo "# the installer under Wine"
 mkdir -p build-installer
 suite build-installer/installer-suite.log tests/installer/run.sh --dll64 build-win/driver/Quillmoor.DLL \
