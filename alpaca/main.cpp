@@ -2,6 +2,7 @@
 // devices on the network.
 //
 //   quillmoor-alpaca [--serial PATH|COMn|Auto] [--http-port N] [--discovery-port N] [--bind ADDRESS]
+//   quillmoor-alpaca.exe --service [options]   (Windows: started by the service control manager)
 #include <utility>  // before Asio, which uses std::exchange
 
 #include <boost/asio/io_context.hpp>
@@ -23,6 +24,7 @@
 #include "alpaca/setup_pages.h"
 #include "alpaca/temperature_api.h"
 #include "device/temperature_log.h"
+#include "platform/service_host.h"
 #include "platform/stop_request.h"
 
 namespace asio = boost::asio;
@@ -31,6 +33,7 @@ using namespace quillmoor::alpaca;
 namespace {
 
 constexpr int kIoThreads = 4;  // a setup write may hold one for an exchange
+constexpr const char* kServiceName = "QuillmoorAlpaca";
 
 struct Options {
     std::string serial;
@@ -40,6 +43,7 @@ struct Options {
     int pollMs = 250;
     int requestTimeoutMs = 15000;
     int connections = 64;
+    bool service = false;  // Windows only: run as the service the control manager started
 };
 
 void Usage(FILE* to)
@@ -50,6 +54,10 @@ void Usage(FILE* to)
                  "                        [--max-connections N]\n"
                  "Without --serial the port saved in the settings is used, or Auto.\n"
                  "It listens on every address unless --bind names one; --discovery-port 0 turns discovery off.\n");
+#ifdef _WIN32
+    std::fprintf(to, "--service: run as the Windows service %s (sc create %s binPath= \"...\\quillmoor-alpaca.exe --service\")\n",
+                 kServiceName, kServiceName);
+#endif
 }
 
 bool Number(const char* text, int low, int high, int& out)
@@ -68,6 +76,12 @@ bool ParseArguments(int argc, char** argv, Options& options)
             Usage(stdout);
             std::exit(0);
         }
+#ifdef _WIN32
+        if (option == "--service") {
+            options.service = true;
+            continue;
+        }
+#endif
         if (i + 1 >= argc) return false;
         const char* value = argv[++i];
         bool ok = true;
@@ -91,15 +105,8 @@ std::string HostName()
     return error ? "" : name;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Serve(const Options& options)
 {
-    Options options;
-    if (!ParseArguments(argc, argv, options)) {
-        Usage(stderr);
-        return 2;
-    }
     // First, before any thread starts: the stop request reaches the serving
     // threads through the timer, whose wait is set up before they run.
     asio::io_context io(kIoThreads);
@@ -166,5 +173,23 @@ int main(int argc, char** argv)
     for (int i = 1; i < kIoThreads; ++i) threads.emplace_back([&io] { io.run(); });
     io.run();
     for (std::thread& thread : threads) thread.join();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseArguments(argc, argv, options)) {
+        Usage(stderr);
+        return 2;
+    }
+    if (!options.service) return Serve(options);
+    // The control manager's stop reaches Serve as a stop request.
+    if (!quillmoor::platform::RunAsService(kServiceName, [&options] { return Serve(options); })) {
+        std::fprintf(stderr, "quillmoor-alpaca: --service is for the service control manager to start\n");
+        return 2;
+    }
     return 0;
 }

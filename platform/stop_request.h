@@ -15,6 +15,9 @@ namespace quillmoor::platform {
 // program ends by returning from main (within the system's few seconds).
 void CallOnStopRequest(std::function<void()> onStop);
 
+// Makes the stop request itself, as a service's stop control does.
+void RequestStop();
+
 // A write to a connection the peer has closed fails instead of ending the
 // process (SIGPIPE ignored; nothing to do on Windows).
 void IgnoreBrokenPipes();

@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -20,6 +21,8 @@ void CallOnStopRequest(std::function<void()> onStop)
         onStop();
     }).detach();
 }
+
+void RequestStop() { kill(getpid(), SIGTERM); }
 
 void IgnoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 

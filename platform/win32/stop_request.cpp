@@ -12,7 +12,7 @@ std::function<void()> stopCallback;
 
 BOOL WINAPI OnConsoleEvent(DWORD event)
 {
-    std::call_once(stopOnce, [] { stopCallback(); });
+    RequestStop();
     // Ctrl-C and Ctrl-Break leave the process running: main ends it. For the
     // other events the process ends when this returns, so it waits for main.
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) Sleep(INFINITE);
@@ -25,6 +25,13 @@ void CallOnStopRequest(std::function<void()> onStop)
 {
     stopCallback = std::move(onStop);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void RequestStop()
+{
+    std::call_once(stopOnce, [] {
+        if (stopCallback) stopCallback();
+    });
 }
 
 void IgnoreBrokenPipes() {}
