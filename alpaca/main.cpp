@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -105,15 +106,46 @@ std::string HostName()
     return error ? "" : name;
 }
 
+// The timer whose cancel stops the serving threads while Serve runs. A stop
+// request that came before is passed on at once; one after reaches nothing.
+class StopTarget {
+public:
+    explicit StopTarget(asio::steady_timer& timer)
+    {
+        std::lock_guard lock(mutex_);
+        timer_ = &timer;
+        if (requested_) Post();
+    }
+    ~StopTarget()
+    {
+        std::lock_guard lock(mutex_);
+        timer_ = nullptr;
+    }
+    StopTarget(const StopTarget&) = delete;
+    StopTarget& operator=(const StopTarget&) = delete;
+
+    // A handler posted to the timer's context runs only inside its run(),
+    // while the timer lives.
+    static void Stop()
+    {
+        std::lock_guard lock(mutex_);
+        requested_ = true;
+        if (timer_ != nullptr) Post();
+    }
+
+private:
+    static void Post() { asio::post(timer_->get_executor(), [timer = timer_] { timer->cancel(); }); }
+
+    static inline std::mutex mutex_;
+    static inline bool requested_ = false;
+    static inline asio::steady_timer* timer_ = nullptr;
+};
+
 int Serve(const Options& options)
 {
-    // First, before any thread starts: the stop request reaches the serving
-    // threads through the timer, whose wait is set up before they run.
     asio::io_context io(kIoThreads);
     asio::steady_timer stopRequested(io, asio::steady_timer::time_point::max());
-    quillmoor::platform::CallOnStopRequest(
-        [&io, &stopRequested] { asio::post(io, [&stopRequested] { stopRequested.cancel(); }); });
-    quillmoor::platform::IgnoreBrokenPipes();
+    const StopTarget stopTarget(stopRequested);
 
     ServerSettings settings = LoadServerSettings();
     if (!options.serial.empty()) settings.serialPort = options.serial;  // for this run only
@@ -185,6 +217,9 @@ int main(int argc, char** argv)
         Usage(stderr);
         return 2;
     }
+    // Before any thread starts.
+    quillmoor::platform::CallOnStopRequest(StopTarget::Stop);
+    quillmoor::platform::IgnoreBrokenPipes();
     if (!options.service) return Serve(options);
     // The control manager's stop reaches Serve as a stop request.
     if (!quillmoor::platform::RunAsService(kServiceName, [&options] { return Serve(options); })) {
