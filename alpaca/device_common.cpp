@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "alpaca/devices.h"
+#include "platform/clock.h"
 
 namespace quillmoor::alpaca {
 namespace {
@@ -19,8 +20,7 @@ std::string TimeStamp()
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    const std::tm utc = platform::UtcCalendar(seconds);
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
                   utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
@@ -55,6 +55,7 @@ Reply FailureReply(Job job, LinkFailure failure)
     int number = kNoAnswer;
     if (failure == LinkFailure::Busy) number = kBoardBusy;
     if (failure == LinkFailure::NotConnected) number = job == Job::Connect ? kNoBoard : kNotConnected;
+    if (failure == LinkFailure::PortInUse) number = kNoBoard;
     return Error(number, service::FailureText(job, failure));
 }
 

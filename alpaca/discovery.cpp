@@ -2,9 +2,10 @@
 
 #include <boost/asio/ip/multicast.hpp>
 #include <boost/asio/ip/v6_only.hpp>
-#include <net/if.h>
 
 #include <string_view>
+
+#include "platform/network_interfaces.h"
 
 namespace quillmoor::alpaca {
 
@@ -30,12 +31,9 @@ bool DiscoveryResponder::Listen(uint16_t port, std::string& problems)
         bool joined = false;
         boost::system::error_code error;
         const auto group = asio::ip::make_address_v6(kGroup);
-        if (struct if_nameindex* interfaces = if_nameindex()) {
-            for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
-                v6_.socket.set_option(asio::ip::multicast::join_group(group, i->if_index), error);
-                joined = joined || !error;
-            }
-            if_freenameindex(interfaces);
+        for (const unsigned index : platform::Ipv6InterfaceIndexes()) {
+            v6_.socket.set_option(asio::ip::multicast::join_group(group, index), error);
+            joined = joined || !error;
         }
         if (!joined) problems += "no interface joined the IPv6 discovery group; ";
     }

@@ -1,15 +1,19 @@
 // quillmoor-alpaca: the board's focuser and filter wheel as ASCOM Alpaca
 // devices on the network.
 //
-//   quillmoor-alpaca [--serial PATH] [--http-port N] [--discovery-port N] [--bind ADDRESS]
+//   quillmoor-alpaca [--serial PATH|COMn|Auto] [--http-port N] [--discovery-port N] [--bind ADDRESS]
+//   quillmoor-alpaca.exe --service [options]   (Windows: started by the service control manager)
+#include <utility>  // before Asio, which uses std::exchange
+
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
-#include <boost/asio/signal_set.hpp>
-#include <unistd.h>
+#include <boost/asio/ip/host_name.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +25,8 @@
 #include "alpaca/setup_pages.h"
 #include "alpaca/temperature_api.h"
 #include "device/temperature_log.h"
+#include "platform/service_host.h"
+#include "platform/stop_request.h"
 
 namespace asio = boost::asio;
 using namespace quillmoor::alpaca;
@@ -28,6 +34,7 @@ using namespace quillmoor::alpaca;
 namespace {
 
 constexpr int kIoThreads = 4;  // a setup write may hold one for an exchange
+constexpr const char* kServiceName = "QuillmoorAlpaca";
 
 struct Options {
     std::string serial;
@@ -37,6 +44,7 @@ struct Options {
     int pollMs = 250;
     int requestTimeoutMs = 15000;
     int connections = 64;
+    bool service = false;  // Windows only: run as the service the control manager started
 };
 
 void Usage(FILE* to)
@@ -47,6 +55,10 @@ void Usage(FILE* to)
                  "                        [--max-connections N]\n"
                  "Without --serial the port saved in the settings is used, or Auto.\n"
                  "It listens on every address unless --bind names one; --discovery-port 0 turns discovery off.\n");
+#ifdef _WIN32
+    std::fprintf(to, "--service: run as the Windows service %s (sc create %s binPath= \"...\\quillmoor-alpaca.exe --service\")\n",
+                 kServiceName, kServiceName);
+#endif
 }
 
 bool Number(const char* text, int low, int high, int& out)
@@ -65,6 +77,12 @@ bool ParseArguments(int argc, char** argv, Options& options)
             Usage(stdout);
             std::exit(0);
         }
+#ifdef _WIN32
+        if (option == "--service") {
+            options.service = true;
+            continue;
+        }
+#endif
         if (i + 1 >= argc) return false;
         const char* value = argv[++i];
         bool ok = true;
@@ -83,20 +101,51 @@ bool ParseArguments(int argc, char** argv, Options& options)
 
 std::string HostName()
 {
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? name : "";
+    boost::system::error_code error;
+    std::string name = asio::ip::host_name(error);
+    return error ? "" : name;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    Options options;
-    if (!ParseArguments(argc, argv, options)) {
-        Usage(stderr);
-        return 2;
+// The timer whose cancel stops the serving threads while Serve runs. A stop
+// request that came before is passed on at once; one after reaches nothing.
+class StopTarget {
+public:
+    explicit StopTarget(asio::steady_timer& timer)
+    {
+        std::lock_guard lock(mutex_);
+        timer_ = &timer;
+        if (requested_) Post();
     }
-    std::signal(SIGPIPE, SIG_IGN);
+    ~StopTarget()
+    {
+        std::lock_guard lock(mutex_);
+        timer_ = nullptr;
+    }
+    StopTarget(const StopTarget&) = delete;
+    StopTarget& operator=(const StopTarget&) = delete;
+
+    // A handler posted to the timer's context runs only inside its run(),
+    // while the timer lives.
+    static void Stop()
+    {
+        std::lock_guard lock(mutex_);
+        requested_ = true;
+        if (timer_ != nullptr) Post();
+    }
+
+private:
+    static void Post() { asio::post(timer_->get_executor(), [timer = timer_] { timer->cancel(); }); }
+
+    static inline std::mutex mutex_;
+    static inline bool requested_ = false;
+    static inline asio::steady_timer* timer_ = nullptr;
+};
+
+int Serve(const Options& options)
+{
+    asio::io_context io(kIoThreads);
+    asio::steady_timer stopRequested(io, asio::steady_timer::time_point::max());
+    const StopTarget stopTarget(stopRequested);
 
     ServerSettings settings = LoadServerSettings();
     if (!options.serial.empty()) settings.serialPort = options.serial;  // for this run only
@@ -114,7 +163,6 @@ int main(int argc, char** argv)
         return ServeSetupPage(request);
     });
 
-    asio::io_context io(kIoThreads);
     HttpLimits limits;
     limits.requestTimeout = std::chrono::milliseconds(options.requestTimeoutMs);
     limits.connections = static_cast<size_t>(options.connections);
@@ -145,8 +193,7 @@ int main(int argc, char** argv)
                          problems.c_str());
     }
 
-    asio::signal_set stop(io, SIGINT, SIGTERM);
-    stop.async_wait([&](const boost::system::error_code&, int) {
+    stopRequested.async_wait([&](const boost::system::error_code&) {
         server.Stop();
         discovery.Stop();
         io.stop();
@@ -158,5 +205,26 @@ int main(int argc, char** argv)
     for (int i = 1; i < kIoThreads; ++i) threads.emplace_back([&io] { io.run(); });
     io.run();
     for (std::thread& thread : threads) thread.join();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseArguments(argc, argv, options)) {
+        Usage(stderr);
+        return 2;
+    }
+    // Before any thread starts.
+    quillmoor::platform::CallOnStopRequest(StopTarget::Stop);
+    quillmoor::platform::IgnoreBrokenPipes();
+    if (!options.service) return Serve(options);
+    // The control manager's stop reaches Serve as a stop request.
+    if (!quillmoor::platform::RunAsService(kServiceName, [&options] { return Serve(options); })) {
+        std::fprintf(stderr, "quillmoor-alpaca: --service is for the service control manager to start\n");
+        return 2;
+    }
     return 0;
 }

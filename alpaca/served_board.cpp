@@ -37,10 +37,16 @@ service::BoardService::Work ServedBoard::Opener() const
     const std::string port = Settings().serialPort;
     if (SameAnyCase(port, kAutoPort)) return [](CFWDevice& device) { return device.Connect(); };
     if (port.size() > 3 && SameAnyCase(std::string_view(port).substr(0, 3), "COM")) {
-        if (const std::optional<int32_t> number = ParseInt32(std::string_view(port).substr(3)); number && *number > 0)
+        if (const std::optional<int32_t> number = ParseInt32(std::string_view(port).substr(3));
+            number && *number > 0 && *number <= kAutoSearchLastPort)
             return [n = *number](CFWDevice& device) { return device.OpenPort(n); };
     }
+#ifdef _WIN32
+    // Windows ports are opened by number only, as the driver opens them.
+    return [](CFWDevice&) { return false; };
+#else
     return [port](CFWDevice& device) { return device.AdoptPort(OpenSerialPort(port, kLinkBaudRate)); };
+#endif
 }
 
 }  // namespace quillmoor::alpaca

@@ -36,8 +36,9 @@ public:
     ServerSettings Settings() const;
     // Taken at the next connect; saved at once.
     bool SetSerialPort(const std::string& port);
-    // Opens the port the settings name: a device path, "COMn", or "Auto" (the
-    // driver's own port choice, which searches COM1..COM16 when it is 0).
+    // Opens the port the settings name: "COMn" (n up to 16), "Auto" (the
+    // driver's own port choice, which searches COM1..COM16 when it is 0), or
+    // on POSIX systems a device path.
     service::BoardService::Work Opener() const;
 
 private:

@@ -44,7 +44,7 @@ std::string NewUniqueId()
 ServerSettings LoadServerSettings()
 {
     ServerSettings settings;
-    if (auto key = platform::OpenSettingsKey(kServerKeyPath)) {
+    if (auto key = platform::OpenAccountSettingsKey(kServerKeyPath)) {
         const std::string port = QueryText(*key, "SerialPort");
         if (!port.empty()) settings.serialPort = port;
         settings.focuserUniqueId = QueryText(*key, "FocuserUniqueID");
@@ -60,7 +60,7 @@ ServerSettings LoadServerSettings()
 
 bool SaveServerSettings(const ServerSettings& settings)
 {
-    auto key = platform::OpenSettingsKey(kServerKeyPath);
+    auto key = platform::OpenAccountSettingsKey(kServerKeyPath);
     if (!key) return false;
     bool saved = SetText(*key, "SerialPort", settings.serialPort);
     saved = SetText(*key, "FocuserUniqueID", settings.focuserUniqueId) && saved;

@@ -1,6 +1,7 @@
-// The server's own settings, beside the driver's options in the settings
-// store: which serial port to open and the UniqueID of each device, made once
-// at random so that clients know the devices again after a restart.
+// The server's own settings, in the store of the account it runs under (the
+// driver's options stay where the driver keeps them): which serial port to
+// open and the UniqueID of each device, made once at random so that clients
+// know the devices again after a restart.
 #pragma once
 
 #include <string>

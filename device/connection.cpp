@@ -35,24 +35,37 @@ void CFWDevice::DisconnectMulti(uint32_t key)
 
 bool CFWDevice::Connect()
 {
+    HeldPortNumber = 0;
     if (Options.ComPort > 0) return OpenPort(Options.ComPort);
+    // A held port is what the user most needs to hear of, even when ports
+    // searched after it failed otherwise.
+    int held = 0;
     for (int n = 1; n <= kAutoSearchLastPort; ++n) {
         if (OpenPort(n)) return true;
+        if (held == 0) held = HeldPortNumber;
     }
+    HeldPortNumber = held;
+    if (held != 0) SetLastLinkFailure(LinkFailure::PortInUse);
     return false;
 }
 
 bool CFWDevice::OpenPort(int portNumber)
 {
     if (PortIsOpen()) return true;
-    if (!AdoptPort(OpenSerialPort(platform::SerialDeviceName(portNumber), kLinkBaudRate))) return false;
+    if (!AdoptPort(OpenSerialPort(platform::SerialDeviceName(portNumber), kLinkBaudRate))) {
+        if (platform::LastOpenFailure() == platform::OpenFailure::InUse) HeldPortNumber = portNumber;
+        return false;
+    }
     OpenPortNumber = portNumber;
     return true;
 }
 
 bool CFWDevice::AdoptPort(SerialPortPtr port)
 {
-    if (!port) return false;
+    if (!port) {
+        if (platform::LastOpenFailure() == platform::OpenFailure::InUse) SetLastLinkFailure(LinkFailure::PortInUse);
+        return false;
+    }
     if (PortIsOpen()) return true;
 
     // Readings of an earlier link may be of another board.

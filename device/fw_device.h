@@ -103,6 +103,7 @@ public:
     std::atomic<bool> Busy{false};
     std::atomic<int> FocuserMoving{0};       // focuser moves holding the link, or about to let go
     std::atomic<int> OpenPortNumber{0};      // COMn of the open port, 0 when none
+    std::atomic<int> HeldPortNumber{0};      // the port another program held at the last failed connect, or 0
     platform::TimerId TimerId = 0;
     uint8_t MicrostepTable[kMicrostepTableBytes] = {};
     int32_t MicrostepTableLength = -1;

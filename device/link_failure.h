@@ -10,6 +10,7 @@ enum class LinkFailure {
     NotConnected,  // no port was open
     Busy,          // another exchange held the link; refused, not queued
     NoAnswer,      // the board did not answer, or answered what it must not
+    PortInUse,     // a connect found the port held by another program
 };
 
 // Per thread, so that concurrent callers never see each other's reasons.

@@ -46,6 +46,11 @@ HRESULT NotConnected(const DriverFacts& facts)
 
 HRESULT NoBoard(const DriverFacts& facts)
 {
+    if (const int held = g_FWDevice.HeldPortNumber; held > 0 && LastLinkFailure() == LinkFailure::PortInUse)
+        return Raise(facts, kNoBoard,
+                     L"COM" + std::to_wstring(held) +
+                         L" is in use by another program (the network server for the board, or this driver in "
+                         L"another program): disconnect the board there, or choose another port in the setup dialog");
     const int port = g_FWDevice.Options.ComPort;
     if (port > 0)
         return Raise(facts, kNoBoard,
@@ -68,6 +73,7 @@ HRESULT Outcome(const DriverFacts& facts, bool succeeded)
                          L" is busy with another command (a move, or another program's request); try again "
                          L"when it has finished");
     case LinkFailure::None:  // not expected after a failure; reported as no answer
+    case LinkFailure::PortInUse:  // only a connect opens the port
     case LinkFailure::NoAnswer:
         break;
     }

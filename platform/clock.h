@@ -1,8 +1,10 @@
 // Time as the driver measures it: a high-resolution counter for waits and
-// trace stamps, and the local calendar time for the temperature log.
+// trace stamps, the local calendar time for the temperature log, and the
+// UTC calendar time of the network server's time stamps.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace quillmoor::platform {
 
@@ -20,5 +22,8 @@ struct LocalDateTime {
 };
 
 LocalDateTime LocalNow();
+
+// The UTC calendar fields of a time in seconds since 1970 (gmtime, thread-safe).
+std::tm UtcCalendar(std::time_t seconds);
 
 }  // namespace quillmoor::platform

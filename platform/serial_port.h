@@ -62,6 +62,13 @@ public:
 // holds it; opening never waits.
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName);
 
+// Why the last OpenSerialDevice of this thread failed: InUse when another
+// opener holds the device (ERROR_ACCESS_DENIED on Windows), Missing for any
+// other reason; None after a success.
+enum class OpenFailure { None, Missing, InUse };
+OpenFailure LastOpenFailure();
+void SetLastOpenFailure(OpenFailure failure);  // for the implementations
+
 #ifndef _WIN32
 // POSIX only: a port on a copy of a descriptor opened elsewhere (a host's own
 // serial connection, say); the copy is closed with the port, the original is not.

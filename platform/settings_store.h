@@ -32,4 +32,10 @@ public:
 // reach the store when the key is closed (destroyed), whole or not at all.
 std::unique_ptr<SettingsKey> OpenSettingsKey(const std::string& keyPath);
 
+// As OpenSettingsKey, in a store the account the program runs under can
+// always write: HKEY_CURRENT_USER on Windows (a standard user, or a service's
+// own account, may not write HKEY_LOCAL_MACHINE); elsewhere the same per-user
+// store as OpenSettingsKey.
+std::unique_ptr<SettingsKey> OpenAccountSettingsKey(const std::string& keyPath);
+
 }  // namespace quillmoor::platform

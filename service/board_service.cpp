@@ -332,6 +332,9 @@ const char* FailureText(Job job, LinkFailure failure)
         return job == Job::Connect
                    ? "No board answers on the serial port: check the port in the setup page, the cable and the board's power"
                    : "Not connected: connect the device first";
+    case LinkFailure::PortInUse:
+        return "The serial port is in use by another program (the driver in another astronomy program, or another "
+               "network server for the board): disconnect it there, or choose another port in the setup page";
     case LinkFailure::Busy:
         return "The board is busy with another operation (a move or a filter change): try again when it has ended";
     case LinkFailure::NoAnswer:

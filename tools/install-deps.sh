@@ -8,7 +8,8 @@ native=(cmake ninja-build g++ make binutils libgtest-dev libgmock-dev libbenchma
         indi-bin libindi-dev libboost-dev nlohmann-json3-dev libjs-chart.js python3-requests chromium dpkg-dev file curl
         help2man lintian)
 windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64
-         binutils-mingw-w64-i686 libwine-dev wine64 wine xvfb imagemagick fonts-wine nsis libjs-chart.js)
+         binutils-mingw-w64-i686 libwine-dev wine64 wine xvfb imagemagick fonts-wine nsis libjs-chart.js
+         libboost-dev nlohmann-json3-dev python3-requests)
 
 case "${1:-all}" in
   native) wanted=("${native[@]}") ;;

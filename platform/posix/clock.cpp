@@ -22,4 +22,11 @@ LocalDateTime LocalNow()
             local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
+std::tm UtcCalendar(std::time_t seconds)
+{
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    return utc;
+}
+
 }  // namespace quillmoor::platform

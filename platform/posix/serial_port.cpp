@@ -142,14 +142,19 @@ private:
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName)
 {
     int fd = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        SetLastOpenFailure(errno == EBUSY ? OpenFailure::InUse : OpenFailure::Missing);
+        return nullptr;
+    }
     // Exclusive like a Windows COM port: a second opener, in this process or
     // another, is refused rather than made to share the line.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        SetLastOpenFailure(errno == EWOULDBLOCK ? OpenFailure::InUse : OpenFailure::Missing);
         ::close(fd);
         return nullptr;
     }
     if (isatty(fd)) ::ioctl(fd, TIOCEXCL);
+    SetLastOpenFailure(OpenFailure::None);
     return std::make_unique<PosixSerialPort>(fd);
 }
 

@@ -288,4 +288,6 @@ std::unique_ptr<SettingsKey> OpenSettingsKey(const std::string& keyPath)
     return std::make_unique<FileSettingsKey>(folder, path, std::move(values), !parsed);
 }
 
+std::unique_ptr<SettingsKey> OpenAccountSettingsKey(const std::string& keyPath) { return OpenSettingsKey(keyPath); }
+
 }  // namespace quillmoor::platform

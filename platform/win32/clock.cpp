@@ -25,4 +25,11 @@ LocalDateTime LocalNow()
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
+std::tm UtcCalendar(std::time_t seconds)
+{
+    std::tm utc{};
+    gmtime_s(&utc, &seconds);
+    return utc;
+}
+
 }  // namespace quillmoor::platform

@@ -119,7 +119,10 @@ HANDLE ClaimDevice(const std::string& deviceName)
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName)
 {
     HANDLE claim = ClaimDevice(deviceName);
-    if (claim == nullptr) return nullptr;
+    if (claim == nullptr) {
+        SetLastOpenFailure(OpenFailure::InUse);
+        return nullptr;
+    }
     HANDLE handle = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     // Something that opens but has no line state is not a serial port: under
@@ -135,9 +138,12 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& deviceName)
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         CloseHandle(claim);
+        SetLastOpenFailure(error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? OpenFailure::InUse
+                                                                                            : OpenFailure::Missing);
         SetLastError(error);
         return nullptr;
     }
+    SetLastOpenFailure(OpenFailure::None);
     return std::make_unique<Win32SerialPort>(handle, claim);
 }
 

@@ -40,17 +40,26 @@ private:
     HKEY key_;
 };
 
+std::unique_ptr<SettingsKey> CreateKey(HKEY root, const std::string& keyPath, REGSAM view)
+{
+    HKEY key = nullptr;
+    const LONG status = RegCreateKeyExA(root, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_READ | KEY_WRITE | view, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) return nullptr;
+    return std::make_unique<RegistryKey>(key);
+}
+
 }  // namespace
 
 std::unique_ptr<SettingsKey> OpenSettingsKey(const std::string& keyPath)
 {
-    HKEY key = nullptr;
-    const LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr,
-                                        REG_OPTION_NON_VOLATILE,
-                                        KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key,
-                                        nullptr);
-    if (status != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<RegistryKey>(key);
+    return CreateKey(HKEY_LOCAL_MACHINE, keyPath, KEY_WOW64_32KEY);
+}
+
+// HKEY_CURRENT_USER\Software is shared by both views.
+std::unique_ptr<SettingsKey> OpenAccountSettingsKey(const std::string& keyPath)
+{
+    return CreateKey(HKEY_CURRENT_USER, keyPath, 0);
 }
 
 }  // namespace quillmoor::platform

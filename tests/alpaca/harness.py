@@ -5,6 +5,7 @@ import json
 import os
 import select
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -67,6 +68,19 @@ def first_line(process, seconds=10):
     return line
 
 
+def read_to_end(stream, seconds=5):
+    """What is left in a pipe, until its writers close it or the time is up (a
+    process the program started may hold it open: Wine's services do)."""
+    chunks = []
+    deadline = time.monotonic() + seconds
+    while select.select([stream], [], [], max(0.0, deadline - time.monotonic()))[0]:
+        chunk = os.read(stream.fileno(), 65536)
+        if not chunk:
+            break
+        chunks.append(chunk)
+    return b"".join(chunks).decode(errors="replace")
+
+
 class Simulator:
     """quillmoor-sim on a pty, linked at a fixed path, steered by control lines."""
 
@@ -99,16 +113,102 @@ class Simulator:
             self.process.wait()
 
 
+class Native:
+    """The server as a program of this system: the simulator's link is its
+    serial port, its settings are in the scratch folder, SIGTERM stops it."""
+    name = "native"
+    stop_name = "SIGTERM"
+    locks_ports = True  # another program sees the held port through flock
+    left_out = []
+
+    def link(self, folder):
+        return os.path.join(folder, "port")
+
+    def serial(self, link):
+        return link
+
+    def missing_serial(self, folder):
+        return os.path.join(folder, "nothing-here")
+
+    def command(self, program):
+        return [program]
+
+    def show_as_com3(self, scratch):
+        """Makes the simulator's link the port COM3 of the server's port search."""
+        ports = os.path.join(scratch.config, "quillmoor", "ports")
+        os.makedirs(ports, exist_ok=True)
+        os.symlink(scratch.link, os.path.join(ports, "com3"))
+
+    def environment(self, config):
+        # The settings and the temperature log it writes stay in the scratch folder.
+        return dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(os.path.dirname(config), "data"))
+
+    def stop(self, process):
+        process.terminate()
+
+
+class UnderWine(Native):
+    """The Windows build under Wine, in a prefix whose COM1..COM16 lead to the
+    links ports/com1..com16 (tests/wine/prefix.sh): the simulator's link is
+    ports/com3 and the server opens "COM3"; ports/com5 is never made, so COM5
+    is a port that does not exist. Its settings are in the prefix's registry.
+    Wine ends a program on SIGTERM without telling it, so it is stopped with
+    SIGINT, which reaches it as Ctrl-C."""
+    name = "wine"
+    stop_name = "Ctrl-C"
+    locks_ports = False
+    left_out = ["SIGTERM: Wine ends the program without its handler, so the clean stop is checked on Ctrl-C (SIGINT)",
+                "the held port seen from Linux: Wine takes no lock on it; tests/wine/alpaca.sh checks it with the DLL"]
+
+    def __init__(self, prefix, ports):
+        self.prefix = prefix
+        self.ports = ports
+        self.loader = "/usr/lib/wine/wine64" if os.access("/usr/lib/wine/wine64", os.X_OK) else "wine"
+
+    def link(self, folder):
+        return os.path.join(self.ports, "com3")
+
+    def serial(self, link):
+        return "COM3"
+
+    def missing_serial(self, folder):
+        return "COM5"
+
+    def command(self, program):
+        return [self.loader, program]
+
+    def show_as_com3(self, scratch):
+        pass  # it is already
+
+    def environment(self, config):
+        return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEARCH="win64")
+
+    def stop(self, process):
+        process.send_signal(signal.SIGINT)
+
+
+def add_target_arguments(parser):
+    parser.add_argument("--wine-prefix", help="run the Windows build in this Wine prefix")
+    parser.add_argument("--wine-ports", help="the prefix's folder of COM port links")
+
+
+def target_from(args):
+    """The way to run the server the arguments name; says what it leaves out."""
+    target = UnderWine(args.wine_prefix, args.wine_ports) if args.wine_prefix else Native()
+    for reason in target.left_out:
+        print(f"# left out under {target.name}: {reason}")
+    return target
+
+
 class Server:
     """quillmoor-alpaca on a free loopback port, with its settings in a scratch folder."""
 
-    def __init__(self, program, serial, config, *options, env=None):
-        # The settings and the temperature log it writes stay in the scratch folder.
-        environment = dict(os.environ, XDG_CONFIG_HOME=config,
-                           XDG_DATA_HOME=os.path.join(os.path.dirname(config), "data"), **(env or {}))
-        self.process = subprocess.Popen([program, "--serial", serial, "--http-port", "0", "--bind", "127.0.0.1",
-                                         *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                                        env=environment)
+    def __init__(self, program, serial, config, *options, env=None, target=Native()):
+        self.target = target
+        self.process = subprocess.Popen([*target.command(program), "--serial", serial, "--http-port", "0",
+                                         "--bind", "127.0.0.1", *options], stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, text=True,
+                                        env=dict(target.environment(config), **(env or {})))
         line = first_line(self.process)
         if "serving on port" not in line:
             if self.process.poll() is None:
@@ -129,15 +229,15 @@ class Server:
         return 0
 
     def stop(self):
-        """Stops it with SIGTERM; its exit status, and what it wrote to stderr (a sanitizer's report, say)."""
+        """Stops it as its target says; its exit status, and what it wrote to stderr (a sanitizer's report, say)."""
         if self.process.poll() is None:
-            self.process.terminate()
+            self.target.stop(self.process)
             try:
                 self.process.wait(10)
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
-        errors = self.process.stderr.read() if self.process.stderr else ""
+        errors = read_to_end(self.process.stderr) if self.process.stderr else ""
         return self.process.returncode, errors
 
 
@@ -165,9 +265,11 @@ class Scratch:
     settings live in it, and every process started through it is stopped, and
     the folder removed, when the run ends, whatever happened."""
 
-    def __init__(self):
+    def __init__(self, target=Native()):
+        self.target = target
         self.folder = tempfile.mkdtemp(prefix="quillmoor-alpaca-")
-        self.link = os.path.join(self.folder, "port")
+        self.link = target.link(self.folder)
+        self.missing_serial = target.missing_serial(self.folder)
         self.config = os.path.join(self.folder, "config")
         self.processes = []
 
@@ -176,7 +278,8 @@ class Scratch:
         return self.processes[-1]
 
     def server(self, program, *options, serial=None, env=None):
-        self.processes.append(Server(program, serial or self.link, self.config, *options, env=env))
+        self.processes.append(Server(program, serial or self.target.serial(self.link), self.config, *options, env=env,
+                                     target=self.target))
         return self.processes[-1]
 
     def __enter__(self):

@@ -111,6 +111,7 @@ int wmain(int argc, wchar_t** argv)
     else if (scenario == L"timer") failures = wine_client::TimerAndUnload();
     else if (scenario == L"unload-thread") failures = wine_client::UnloadOnAnotherThread();
     else if (scenario == L"auto") failures = wine_client::AutoSearch();
+    else if (scenario == L"held-port") failures = wine_client::HeldPort();
     else if (scenario == L"conformance") failures = wine_client::Conformance();
     else if (scenario == L"typelib") failures = wine_client::TypeLibraryReadBack(dllPath);
     else if (scenario == L"bench") failures = wine_client::ExchangeBenchmark();

@@ -28,3 +28,20 @@ make_wine_prefix() {
   wineserver -w
   return 0
 }
+
+# ensure_port_mapping N: once the prefix's server runs, checks that COMN
+# leads into $work/ports. Now and then Wine's restarted services keep their
+# default links; importing the mapping again and restarting fixes that.
+ensure_port_mapping() {
+  local attempt
+  for attempt in 1 2 3; do
+    "$wine64" cmd /c exit >/dev/null 2>&1  # starts the prefix's services
+    [ "$(readlink "$WINEPREFIX/dosdevices/com$1")" = "$work/ports/com$1" ] && return 0
+    echo "# COM$1 leads to '$(readlink "$WINEPREFIX/dosdevices/com$1")': the mapping is made again"
+    "$wine64" regedit /S "$(winepath -w "$work/out/setup.reg" 2>/dev/null)" >>"$work/out/regedit.log" 2>&1
+    wineserver -k >/dev/null 2>&1
+    wineserver -w
+    wineserver -p >/dev/null 2>&1
+  done
+  return 1
+}

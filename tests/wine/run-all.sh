@@ -5,8 +5,9 @@
 # command-line client natively without sanitizers (build-wine-sim), then runs
 # the platform tests (tests/platform/run-wine.sh) and the DLL's suite
 # (tests/wine/run.sh) on the 64-bit build, the late-bound scenarios on the
-# 32-bit build where this machine runs 32-bit programs, and the installer
-# test (tests/installer/run.sh). Extra arguments go to the 64-bit run.sh. The
+# 32-bit build where this machine runs 32-bit programs, the Alpaca server's
+# client test against quillmoor-alpaca.exe (tests/wine/alpaca.sh), and the
+# installer test (tests/installer/run.sh). Extra arguments go to the 64-bit run.sh. The
 # last line adds them up: "N passed, N failed, N skipped"; the exit code is
 # non-zero when any failed.
 set -uo pipefail
@@ -41,7 +42,7 @@ build "$win_log" cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/m
   -DCMAKE_BUILD_TYPE=Release
 build "$win_log" cmake --build build-win -j "$jobs" \
   --target quillmoor_driver quillmoor-wine-client quillmoor-regtool quillmoor-platform-tests \
-  quillmoor-dialog-tests
+  quillmoor-dialog-tests quillmoor-alpaca
 
 # The 32-bit DLL is built on every machine: the installer holds it.
 echo "# 32-bit cross build (build-win32)"
@@ -87,6 +88,10 @@ else
   echo "skip the 32-bit DLL suite"
   skipped=$((skipped + 1))
 fi
+echo "# the Alpaca server for Windows under Wine"
+suite build-win/alpaca-suite.log tests/wine/alpaca.sh --exe build-win/alpaca/quillmoor-alpaca.exe \
+  --dll build-win/driver/Quillmoor.DLL --clients build-win/tests/wine --sim build-wine-sim/sim/quillmoor-sim \
+  --build-dir build-win
 echo "# the installer under Wine"
 mkdir -p build-installer
 suite build-installer/installer-suite.log tests/installer/run.sh --dll64 build-win/driver/Quillmoor.DLL \

@@ -14,6 +14,8 @@ int ServerRules(const wchar_t* dllPath);
 int TimerAndUnload();
 int UnloadOnAnotherThread();
 int AutoSearch();
+// COM3 held by the network server, then by the driver (tests/wine/alpaca.sh).
+int HeldPort();
 // The current ASCOM contracts, grouped as the conformance checker groups them.
 int Conformance();
 // The type library read back from the built DLL.
