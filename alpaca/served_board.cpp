@@ -34,6 +34,14 @@ bool ServedBoard::SetSerialPort(const std::string& port)
 
 service::BoardService::Work ServedBoard::Opener() const
 {
+    return [open = PortOpener()](CFWDevice& device) {
+        device.LoadSettings();
+        return open(device);
+    };
+}
+
+service::BoardService::Work ServedBoard::PortOpener() const
+{
     const std::string port = Settings().serialPort;
     if (SameAnyCase(port, kAutoPort)) return [](CFWDevice& device) { return device.Connect(); };
     if (port.size() > 3 && SameAnyCase(std::string_view(port).substr(0, 3), "COM")) {

@@ -38,13 +38,18 @@ public:
     bool SetSerialPort(const std::string& port);
     // Opens the port the settings name: "COMn" (n up to 16), "Auto" (the
     // driver's own port choice, which searches COM1..COM16 when it is 0), or
-    // on POSIX systems a device path.
+    // on POSIX systems a device path; the driver's options are read again first.
     service::BoardService::Work Opener() const;
 
 private:
+    service::BoardService::Work PortOpener() const;
+
     mutable std::mutex mutex_;
     ServerSettings settings_;
-    CFWDevice device_{CFWDevice::Startup{.startTemperatureTimer = false}};
+    // The driver's options are shared with the DLL (on Windows) and the
+    // command-line client: read again at each connect, written only by the
+    // setup pages, never at exit over what another program saved meanwhile.
+    CFWDevice device_{CFWDevice::Startup{.startTemperatureTimer = false, .saveSettingsOnExit = false}};
     service::BoardService service_;
 };
 

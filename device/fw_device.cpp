@@ -27,6 +27,7 @@ CFWDevice::CFWDevice() : CFWDevice(Startup{}) {}
 
 CFWDevice::CFWDevice(const Startup& startup)
 {
+    saveSettingsOnExit_ = startup.saveSettingsOnExit;
     LoadSettings();
     g_pFWDevice.store(this);
     if (startup.startTemperatureTimer)
@@ -36,7 +37,7 @@ CFWDevice::CFWDevice(const Startup& startup)
 CFWDevice::~CFWDevice()
 {
     Disconnect();
-    SaveSettings();
+    if (saveSettingsOnExit_) SaveSettings();
     if (TimerId) platform::StopTimer(TimerId);
     CFWDevice* self = this;
     g_pFWDevice.compare_exchange_strong(self, nullptr);

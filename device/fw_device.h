@@ -24,6 +24,9 @@ class CFWDevice : public CMotorDevice {
 public:
     struct Startup {
         bool startTemperatureTimer = true;
+        // Off for a host that shares the options with other programs and
+        // saves them only when they are changed through it.
+        bool saveSettingsOnExit = true;
     };
 
     CFWDevice();
@@ -131,6 +134,7 @@ private:
     std::set<uint32_t> Clients;
     mutable std::mutex portMutex_;  // guards the handle itself, not its use
     SerialPortPtr Port;
+    bool saveSettingsOnExit_ = true;
 };
 
 // The one controller object of the process, while it lives.

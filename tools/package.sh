@@ -32,6 +32,7 @@ for arch in x86_64:build-win i686:build-win32; do
     -DCMAKE_BUILD_TYPE=Release
   step "$log" cmake --build "$dir" -j "$jobs" --target quillmoor_driver
 done
+step build-win/package.build.log cmake --build build-win -j "$jobs" --target quillmoor-alpaca
 log=build-deb/package.build.log
 : >"$log"
 step "$log" cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOOR_SANITIZE= -DQUILLMOOR_TESTS=OFF
@@ -40,7 +41,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-deb/CMakeCache.txt)
 
 setup=$dist/Quillmoor-$version-setup.exe
 step "$log" tools/installer/build.sh --version "$version" --dll64 build-win/driver/Quillmoor.DLL \
-  --dll32 build-win32/driver/Quillmoor.DLL --out "$setup"
+  --dll32 build-win32/driver/Quillmoor.DLL --server build-win/alpaca/quillmoor-alpaca.exe --out "$setup"
 rm -f build-deb/quillmoor_*.deb
 (cd build-deb && step package.build.log cpack -G DEB)
 deb=$(ls build-deb/quillmoor_"$version"_*.deb)

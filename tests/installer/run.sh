@@ -2,10 +2,11 @@
 # The Windows installer under Wine, in a fresh prefix: a silent install, both
 # builds driven by the late-bound client of their own bitness, uninstall and
 # reinstall with the options kept, an upgrade over the installed version, a
-# DLL in use during a silent upgrade, and the first page on a virtual screen.
+# DLL in use during a silent upgrade, and the first page on a virtual screen;
+# with them the network server's service, through install, upgrade and uninstall.
 #
 #   tests/installer/run.sh --dll64 build-win/driver/Quillmoor.DLL --dll32 build-win32/driver/Quillmoor.DLL \
-#       --clients64 build-win/tests/wine --clients32 build-win32/tests/wine \
+#       --server build-win/alpaca/quillmoor-alpaca.exe --clients64 build-win/tests/wine --clients32 build-win32/tests/wine \
 #       --sim build-wine-sim/sim/quillmoor-sim --build-dir build-installer
 #
 # The 32-bit checks run only where this machine starts i386 programs
@@ -15,14 +16,15 @@
 set -u
 
 usage() {
-  echo "usage: $0 --dll64 PATH --dll32 PATH --clients64 DIR --clients32 DIR --sim PATH --build-dir DIR" >&2
+  echo "usage: $0 --dll64 PATH --dll32 PATH --server PATH --clients64 DIR --clients32 DIR --sim PATH --build-dir DIR" >&2
   exit 2
 }
-dll64= dll32= clients64= clients32= sim= build_dir=
+dll64= dll32= server= clients64= clients32= sim= build_dir=
 while [ $# -gt 0 ]; do
   case "$1" in
     --dll64) dll64=$2; shift 2 ;;
     --dll32) dll32=$2; shift 2 ;;
+    --server) server=$2; shift 2 ;;
     --clients64) clients64=$2; shift 2 ;;
     --clients32) clients32=$2; shift 2 ;;
     --sim) sim=$2; shift 2 ;;
@@ -30,7 +32,7 @@ while [ $# -gt 0 ]; do
     *) usage ;;
   esac
 done
-[ -f "$dll64" ] && [ -f "$dll32" ] && [ -d "$clients64" ] && [ -d "$clients32" ] && [ -x "$sim" ] &&
+[ -f "$dll64" ] && [ -f "$dll32" ] && [ -f "$server" ] && [ -d "$clients64" ] && [ -d "$clients32" ] && [ -x "$sim" ] &&
   [ -n "$build_dir" ] || usage
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -74,10 +76,12 @@ for bits in 64 32; do
   cp "$source_dll" "$work/setup/old$bits.dll"
   { cat "$source_dll"; printf 'quillmoor upgrade marker'; } >"$work/setup/new$bits.dll"
 done
+cp "$server" "$work/setup/old-server.exe"
+{ cat "$server"; printf 'quillmoor upgrade marker'; } >"$work/setup/new-server.exe"
 for version in old:1.0.0.1 new:1.0.0.2; do
   name=${version%%:*}
   if ! "$top/tools/installer/build.sh" --version "${version#*:}" --dll64 "$work/setup/${name}64.dll" \
-       --dll32 "$work/setup/${name}32.dll" --out "$work/setup/setup-$name.exe" >"$work/out/makensis-$name.log" 2>&1; then
+       --dll32 "$work/setup/${name}32.dll" --server "$work/setup/$name-server.exe" --out "$work/setup/setup-$name.exe" >"$work/out/makensis-$name.log" 2>&1; then
     fail "makensis builds the $name installer" "$(tail -20 "$work/out/makensis-$name.log")"
     echo "$passed passed, $failed failed, $skipped skipped"
     exit 1
@@ -171,6 +175,18 @@ sddl=$(regtool sddl "$options_key")
 echo "# options key access list as set by DllInstall: $sddl"
 check "the Users group may read and write the options key" grep -qF '(A;OICI;CCDCLCSWRPRC;;;BU)' <<<"$sddl"
 
+# The network server: its service runs the installed program and answers on loopback.
+server_exe="$drive_c/Program Files/Quillmoor/quillmoor-alpaca.exe"
+service_state() { "$wine64" sc query QuillmoorAlpaca </dev/null 2>/dev/null | tr -d '\r' | grep -q "STATE *: *$1 "; }
+no_service() { ! "$wine64" sc query QuillmoorAlpaca </dev/null >/dev/null 2>&1; }
+apiversions() { curl -s --max-time 2 http://127.0.0.1:11111/management/apiversions; }
+serves() { apiversions | grep -q '"Value":\[1\]'; }
+check "the network server is installed" same_file "$work/setup/old-server.exe" "$server_exe"
+check "its service is registered and running" wait_until 30 service_state 4
+check "and answers on 127.0.0.1:11111" wait_until 30 serves
+link=$(find "$drive_c" -name 'Quillmoor network server setup.url' 2>/dev/null | head -1)
+check "the Start menu links to its setup page" grep -q 'URL=http://localhost:11111/setup' "$link"
+
 # --- Both builds by ProgID, sharing the options ------------------------------
 drive 64 drive64 --com-port 3 --focus-shift 1000 --log 'C:\quillmoor-trace.log'
 check "the 64-bit DLL saved its options to the shared key" \
@@ -183,6 +199,9 @@ if [ "$QUILLMOOR_I386" = yes ]; then drive 32 drive32; else check32 "the 32-bit 
 # --- Uninstall: nothing left but the options and the logs --------------------
 wine 'C:\Program Files\Quillmoor\Uninstall.exe' /S >"$work/out/uninstall.log" 2>&1
 check "the uninstaller removes every file" wait_gone 60 "$folder64" "$folder32" "$drive_c/Program Files/Quillmoor"
+check "and stops and removes the server's service" wait_until 30 no_service
+check "so nothing answers on port 11111 any more" bash -c '! curl -s --max-time 2 http://127.0.0.1:11111/management/apiversions'
+check "the Start-menu link is gone" test ! -e "$link"
 wait_until 30 gone "$uninstall_key"
 leftovers=()
 for key in "HKCR\\CLSID\\$focuser_clsid" "HKCR\\CLSID\\$wheel_clsid" "HKCR32\\CLSID\\$focuser_clsid" \
@@ -207,12 +226,20 @@ check "after the reinstall the Chooser lists the focuser again" \
   test "$(value "$options_key" @)" == '@=sz:"Quillmoor driver"'
 
 # --- Upgrade in place ----------------------------------------------------------
+# A server's transaction numbers count from 1: after twenty reads, a low one
+# shows a new process.
+wait_until 30 serves
+for _ in $(seq 20); do apiversions >/dev/null; done
 status=$(setup new /S)
 check "the upgrade ends with $ok_status" test "$status" -eq "$ok_status"
 check "the upgrade put the new 64-bit DLL in place" same_file "$work/setup/new64.dll" "$folder64/Quillmoor.DLL"
 check "the upgrade put the new 32-bit DLL in place" same_file "$work/setup/new32.dll" "$folder32/Quillmoor.DLL"
 check "the Uninstall key shows the new version" \
   test "$(value "$uninstall_key" DisplayVersion)" == '"DisplayVersion"=sz:"1.0.0.2"'
+check "the upgrade put the new server in place" same_file "$work/setup/new-server.exe" "$server_exe"
+wait_until 30 serves
+transaction=$(apiversions | sed -n 's/.*"ServerTransactionID":\([0-9]*\).*/\1/p')
+check "and its service runs the new program ($transaction requests served)" test "${transaction:-99}" -lt 10
 check "the upgrade kept the options" test "$(value "$options_key" AscomFocusShift)" == '"AscomFocusShift"=dword:000003e8'
 drive 64 upgraded64
 if [ "$QUILLMOOR_I386" = yes ]; then drive 32 upgraded32; else check32 "the upgraded 32-bit DLL drives"; fi

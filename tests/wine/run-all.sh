@@ -95,7 +95,8 @@ suite build-win/alpaca-suite.log tests/wine/alpaca.sh --exe build-win/alpaca/qui
 echo "# the installer under Wine"
 mkdir -p build-installer
 suite build-installer/installer-suite.log tests/installer/run.sh --dll64 build-win/driver/Quillmoor.DLL \
-  --dll32 build-win32/driver/Quillmoor.DLL --clients64 build-win/tests/wine --clients32 build-win32/tests/wine \
+  --dll32 build-win32/driver/Quillmoor.DLL --server build-win/alpaca/quillmoor-alpaca.exe \
+  --clients64 build-win/tests/wine --clients32 build-win32/tests/wine \
   --sim build-wine-sim/sim/quillmoor-sim --build-dir build-installer
 
 i386_report "$skipped"

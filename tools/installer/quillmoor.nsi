@@ -1,8 +1,11 @@
 ; The Windows installer of Quillmoor.DLL: one 64-bit installer with both
 ; builds of the DLL, each registered by the regsvr32 of its own bitness, the
 ; ASCOM Chooser entries, write access for standard users to the options key,
-; and an uninstaller listed in Add/Remove Programs. Built by build.sh:
-;   makensis -DVERSION=1.0.0.1 -DDLL64=... -DDLL32=... -DOUTFILE=... quillmoor.nsi
+; and an uninstaller listed in Add/Remove Programs; and, as a component on by
+; default, the network server (quillmoor-alpaca.exe) as an automatic Windows
+; service with its firewall rules and a Start-menu link to its setup page.
+; Built by build.sh:
+;   makensis -DVERSION=1.0.0.1 -DDLL64=... -DDLL32=... -DSERVER=... -DOUTFILE=... quillmoor.nsi
 ;
 ; Exit codes: 0 done; 1 cancelled by the user; 2 stopped (a DLL in use and
 ; the user chose Cancel); 3010 a DLL was in use during a silent install and
@@ -20,9 +23,12 @@ SetCompressor /SOLID lzma
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include StrFunc.nsh
+${StrStr}
+${UnStrStr}
 
-!ifndef VERSION | DLL64 | DLL32 | OUTFILE
-  !error "define VERSION, DLL64, DLL32 and OUTFILE"
+!ifndef VERSION | DLL64 | DLL32 | SERVER | OUTFILE
+  !error "define VERSION, DLL64, DLL32, SERVER and OUTFILE"
 !endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmoor"
@@ -33,6 +39,14 @@ SetCompressor /SOLID lzma
 !define DLL_FOLDER "ASCOM\Focuser"
 !define EXIT_RESTART_NEEDED 3010
 !define EXIT_NOT_REGISTERED 4
+; The network server.
+!define SERVICE "QuillmoorAlpaca"
+!define SERVER_EXE "quillmoor-alpaca.exe"
+!define HTTP_PORT 11111
+!define DISCOVERY_PORT 32227
+!define RULE_HTTP "Quillmoor Alpaca server (HTTP)"
+!define RULE_DISCOVERY "Quillmoor Alpaca server (discovery)"
+!define SETUP_LINK "Quillmoor network server setup.url"
 
 Name "Quillmoor ${VERSION}"
 OutFile "${OUTFILE}"
@@ -52,10 +66,12 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Zelk"
 Var Shared64
 Var Shared32
 Var NotRegistered
+Var ServerTrouble
 
 !define MUI_WELCOMEPAGE_TITLE "Quillmoor ${VERSION}"
 !define MUI_WELCOMEPAGE_TEXT "This installs the ASCOM drivers of the Quillmoor controller board: the focuser $\"Quillmoor driver$\" and the filter wheel $\"ZelkFilterWheel driver$\", for 64-bit and 32-bit imaging programs.$\r$\n$\r$\nYour driver settings are kept when you upgrade or uninstall.$\r$\n$\r$\nClose every program that uses the drivers before you go on."
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -109,6 +125,44 @@ FunctionEnd
   ${Loop}
 !macroend
 
+;  StopServer PREFIX: stops the server's service, if there is one, and waits
+; (20 s at most) until it has stopped and so let go of the port and of its
+; program file. PREFIX is "" in the installer and "Un" in the uninstaller.
+!macro StopServer PREFIX
+  nsExec::ExecToStack '"$SYSDIR\sc.exe" stop ${SERVICE}'
+  Pop $0
+  Pop $1
+  StrCpy $2 0
+  ${Do}
+    nsExec::ExecToStack '"$SYSDIR\sc.exe" query ${SERVICE}'
+    Pop $0
+    Pop $1
+    ${If} $0 != 0  ; no such service
+      ${Break}
+    ${EndIf}
+    ${${PREFIX}StrStr} $3 $1 "STOPPED"
+    ${If} $3 != ""
+      ${Break}
+    ${EndIf}
+    IntOp $2 $2 + 1
+    ${If} $2 > 80
+      DetailPrint "The ${SERVICE} service did not stop within 20 s."
+      ${Break}
+    ${EndIf}
+    Sleep 250
+  ${Loop}
+!macroend
+
+; Run COMMAND WHAT: a helper program whose failure is reported, not fatal.
+!macro Run COMMAND WHAT
+  nsExec::ExecToLog '${COMMAND}'
+  Pop $0
+  ${If} $0 != 0
+    DetailPrint "${WHAT} failed ($0)."
+    StrCpy $ServerTrouble "$ServerTrouble$\r$\n${WHAT} failed ($0)."
+  ${EndIf}
+!macroend
+
 ; RunRegsvr32 PROGRAM ARGUMENTS: a failure is told and remembered.
 !macro RunRegsvr32 PROGRAM ARGUMENTS
   ClearErrors
@@ -159,6 +213,56 @@ Section "Drivers" SecDrivers
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+; The program runs as an automatic service under LocalSystem, restarted 5 s
+; after a failure. Its own settings (serial port, UniqueIDs) are that
+; account's; the driver's options are the DLL's key, shared with the DLL.
+Section "Network server (ASCOM Alpaca)" SecServer
+  StrCpy $ServerTrouble ""
+  SetOutPath "$INSTDIR"
+  !insertmacro StopServer ""
+  SetOverwrite on
+  File "/oname=${SERVER_EXE}" "${SERVER}"
+  StrCpy $4 '"\"$INSTDIR\${SERVER_EXE}\" --service"'
+  nsExec::ExecToStack '"$SYSDIR\sc.exe" query ${SERVICE}'
+  Pop $0
+  Pop $1
+  ${If} $0 == 0
+    !insertmacro Run '"$SYSDIR\sc.exe" config ${SERVICE} binPath= $4 start= auto' "Updating the ${SERVICE} service"
+  ${Else}
+    !insertmacro Run '"$SYSDIR\sc.exe" create ${SERVICE} binPath= $4 start= auto DisplayName= "Quillmoor Alpaca server"' \
+      "Registering the ${SERVICE} service"
+  ${EndIf}
+  !insertmacro Run '"$SYSDIR\sc.exe" description ${SERVICE} "Shares the Quillmoor board with ASCOM Alpaca clients on the network and on this computer"' \
+    "Describing the ${SERVICE} service"
+  !insertmacro Run '"$SYSDIR\sc.exe" failure ${SERVICE} reset= 86400 actions= restart/5000/restart/5000/restart/60000' \
+    "Setting the ${SERVICE} service's restart after a failure"
+  !insertmacro Run '"$SYSDIR\sc.exe" start ${SERVICE}' "Starting the ${SERVICE} service"
+
+  ; Rules of the same names are replaced, so that an upgrade leaves one of each.
+  nsExec::ExecToLog '"$SYSDIR\netsh.exe" advfirewall firewall delete rule name="${RULE_HTTP}"'
+  Pop $0
+  nsExec::ExecToLog '"$SYSDIR\netsh.exe" advfirewall firewall delete rule name="${RULE_DISCOVERY}"'
+  Pop $0
+  !insertmacro Run '"$SYSDIR\netsh.exe" advfirewall firewall add rule name="${RULE_HTTP}" dir=in action=allow protocol=TCP localport=${HTTP_PORT}' \
+    "Adding the firewall rule for TCP port ${HTTP_PORT}"
+  !insertmacro Run '"$SYSDIR\netsh.exe" advfirewall firewall add rule name="${RULE_DISCOVERY}" dir=in action=allow protocol=UDP localport=${DISCOVERY_PORT}' \
+    "Adding the firewall rule for UDP port ${DISCOVERY_PORT}"
+
+  SetShellVarContext all
+  CreateDirectory "$SMPROGRAMS\Quillmoor"
+  WriteINIStr "$SMPROGRAMS\Quillmoor\${SETUP_LINK}" "InternetShortcut" "URL" "http://localhost:${HTTP_PORT}/setup"
+  ${If} $ServerTrouble != ""
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The network server is installed, but not everything went through:$ServerTrouble$\r$\n$\r$\nA firewall rule can be added by hand (TCP ${HTTP_PORT}, UDP ${DISCOVERY_PORT})." /SD IDOK
+  ${EndIf}
+SectionEnd
+
+LangString DESC_Drivers ${LANG_ENGLISH} "The focuser and filter wheel drivers for ASCOM programs, 64-bit and 32-bit."
+LangString DESC_Server ${LANG_ENGLISH} "Shares the board with several programs and with other computers: a Windows service that serves it to ASCOM Alpaca clients, such as the ASCOM Chooser's Alpaca devices and NINA. It holds the port only while a network client is connected."
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecDrivers} $(DESC_Drivers)
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecServer} $(DESC_Server)
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
 Function .onInstSuccess
   ${If} $NotRegistered == 1
     SetErrorLevel ${EXIT_NOT_REGISTERED}
@@ -167,8 +271,19 @@ Function .onInstSuccess
   ${EndIf}
 FunctionEnd
 
-; Uninstalling keeps the options values and the logs.
+; Uninstalling keeps the options values and the logs, and the server's settings.
 Section "Uninstall"
+  !insertmacro StopServer "Un"
+  nsExec::ExecToLog '"$SYSDIR\sc.exe" delete ${SERVICE}'
+  Pop $0
+  nsExec::ExecToLog '"$SYSDIR\netsh.exe" advfirewall firewall delete rule name="${RULE_HTTP}"'
+  Pop $0
+  nsExec::ExecToLog '"$SYSDIR\netsh.exe" advfirewall firewall delete rule name="${RULE_DISCOVERY}"'
+  Pop $0
+  Delete /REBOOTOK "$INSTDIR\${SERVER_EXE}"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Quillmoor\${SETUP_LINK}"
+  RMDir "$SMPROGRAMS\Quillmoor"
   ExecWait '"$WINDIR\System32\regsvr32.exe" /s /u "$Shared64\${DLL_FOLDER}\Quillmoor.DLL"'
   ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s /u "$Shared32\${DLL_FOLDER}\Quillmoor.DLL"'
   Delete /REBOOTOK "$Shared64\${DLL_FOLDER}\Quillmoor.DLL"
