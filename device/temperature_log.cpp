@@ -1,14 +1,18 @@
 #include "device/temperature_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 #include "device/fw_device.h"
 #include "platform/user_folders.h"
 
 namespace quillmoor {
 namespace {
+
+static_assert(std::size(TemperatureLogRow{}.temperatures) == kTemperatureSlots);
 
 // What a tick needs from Config, copied while Busy is held so that a connect
 // rewriting Config cannot tear it.
@@ -26,31 +30,43 @@ std::string Header(int sensorCount)
     return line;
 }
 
-// Runs the queries in order; a query that fails leaves its cell empty.
-std::string Row(CFWDevice& device, const ConfigCopy& config, const platform::LocalDateTime& now)
+std::string RowText(const TemperatureLogRow& row, const platform::LocalDateTime& now)
 {
     char cell[32];
     std::snprintf(cell, sizeof cell, "%02i:%02i:%02i", now.hour, now.minute, now.second);
     std::string line = cell;
-    for (int sensor = 0; sensor < config.sensorCount; ++sensor) {
+    for (int sensor = 0; sensor < row.sensorCount; ++sensor) {
         line += ',';
-        float degrees = 0;
-        if (device.ReadTemperature(sensor, degrees)) {
-            std::snprintf(cell, sizeof cell, "%.2f", static_cast<double>(degrees));
+        if (row.temperatures[sensor]) {
+            std::snprintf(cell, sizeof cell, "%.2f", static_cast<double>(*row.temperatures[sensor]));
             line += cell;
         }
     }
     line += ',';
-    int32_t position = 0;
-    if (device.GetFocuserPosition(position)) line += std::to_string(position);
+    if (row.position) line += std::to_string(*row.position);
     line += ',';
+    line += row.filterName;
+    line += kTemperatureLogLineEnd;
+    return line;
+}
+
+// Runs the queries in order; a query that fails leaves its cell empty.
+TemperatureLogRow ReadRow(CFWDevice& device, const ConfigCopy& config)
+{
+    TemperatureLogRow row;
+    row.sensorCount = config.sensorCount;
+    for (int sensor = 0; sensor < config.sensorCount; ++sensor) {
+        float degrees = 0;
+        if (device.ReadTemperature(sensor, degrees)) row.temperatures[sensor] = degrees;
+    }
+    int32_t position = 0;
+    if (device.GetFocuserPosition(position)) row.position = position;
     int32_t filter = -1;
     if (device.WheelPresent && device.GetCurrentFilter(filter) && filter >= 0 && filter < kMaxFilters) {
         const char* name = config.filterNames[filter];
-        line.append(name, strnlen(name, kFilterNameBytes));
+        row.filterName.assign(name, strnlen(name, kFilterNameBytes));
     }
-    line += kTemperatureLogLineEnd;
-    return line;
+    return row;
 }
 
 std::string Join(const std::string& folder, const std::string& name)
@@ -84,16 +100,11 @@ std::string TemperatureLogFileName(const platform::LocalDateTime& date)
     return name;
 }
 
-void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& now,
-                            const std::vector<std::string>& folders)
+void AppendTemperatureLogRow(const TemperatureLogRow& given, const platform::LocalDateTime& now,
+                             const std::vector<std::string>& folders)
 {
-    if (!device.PortIsOpen() || !device.FocuserPresent) return;
-    ConfigCopy config;
-    if (!device.TryClaimBusy()) return;  // never wait: skip this tick
-    config.sensorCount = device.Config.SensorCount;
-    std::memcpy(config.filterNames, device.Config.FilterNames, sizeof config.filterNames);
-    device.ReleaseBusy();
-
+    TemperatureLogRow row = given;
+    row.sensorCount = std::clamp(row.sensorCount, 0, static_cast<int>(std::size(row.temperatures)));
     std::FILE* file = nullptr;
     for (const std::string& folder : folders) {
         std::error_code ignored;
@@ -105,10 +116,22 @@ void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& no
     // Binary mode with the line end written out, so that the position is the
     // file's true length: empty means a new day's file that needs its header.
     std::fseek(file, 0, SEEK_END);
-    std::string text = std::ftell(file) == 0 ? Header(config.sensorCount) : std::string();
-    text += Row(device, config, now);
+    std::string text = std::ftell(file) == 0 ? Header(row.sensorCount) : std::string();
+    text += RowText(row, now);
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
+}
+
+void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& now,
+                            const std::vector<std::string>& folders)
+{
+    if (!device.PortIsOpen() || !device.FocuserPresent) return;
+    ConfigCopy config;
+    if (!device.TryClaimBusy()) return;  // never wait: skip this tick
+    config.sensorCount = device.Config.SensorCount;
+    std::memcpy(config.filterNames, device.Config.FilterNames, sizeof config.filterNames);
+    device.ReleaseBusy();
+    AppendTemperatureLogRow(ReadRow(device, config), now, folders);
 }
 
 void TempLogTimerProc()

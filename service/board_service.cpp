@@ -5,6 +5,7 @@
 #include <iterator>
 #include <utility>
 
+#include "device/filter_table.h"
 #include "device/temperature_log.h"
 
 namespace quillmoor::service {
@@ -197,9 +198,11 @@ void BoardService::Run()
         const auto wakeAt = logging ? std::min(nextPoll, nextLogRow) : nextPoll;
         if (wake_.wait_until(lock, wakeAt, [this] { return stopping_ || pending_.has_value(); })) continue;
         if (logging && std::chrono::steady_clock::now() >= nextLogRow) {
-            // A job that comes meanwhile waits for the row, as it would for a poll.
+            // From the readings the polls keep: the row costs the board no
+            // exchange, and a job that comes meanwhile never waits for it.
+            const std::optional<TemperatureLogRow> row = LogRow();
             lock.unlock();
-            WriteTemperatureLogRow(device_, platform::LocalNow(), settings_.temperatureLogFolders);
+            if (row) AppendTemperatureLogRow(*row, platform::LocalNow(), settings_.temperatureLogFolders);
             lock.lock();
             nextLogRow += settings_.temperatureLogInterval;
             if (nextLogRow < std::chrono::steady_clock::now())  // after a long job: no catching up
@@ -216,6 +219,20 @@ void BoardService::Run()
         lock.unlock();
         if (job.done) job.done(false, LinkFailure::NotConnected);
     }
+}
+
+std::optional<TemperatureLogRow> BoardService::LogRow() const
+{
+    if (!state_.connected || !state_.focuserPresent) return std::nullopt;
+    TemperatureLogRow row;
+    row.sensorCount = std::clamp<int32_t>(state_.sensorCount, 0, kTemperatureSlots);
+    if (!state_.pollAnswered) return row;  // a board that does not answer has no readings
+    for (int sensor = 0; sensor < row.sensorCount; ++sensor)
+        if (state_.temperatureRead[sensor]) row.temperatures[sensor] = state_.temperatures[sensor];
+    row.position = state_.position;
+    if (state_.wheelPresent && state_.filter >= 0 && state_.filter < static_cast<int32_t>(state_.filters.size()))
+        row.filterName = SlotName(state_.filters[state_.filter]);
+    return row;
 }
 
 void BoardService::RunJob(Pending& job, std::unique_lock<std::mutex>& lock)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "device/fw_device.h"
+#include "device/temperature_log.h"
 #include "service/board_state.h"
 
 namespace quillmoor::service {
@@ -99,6 +100,7 @@ private:
     void ReadCompensationAndTemperature();
     void ReadTemperature(int32_t sensor);
     void Refresh();  // state_ from the controller's fields; lock held
+    std::optional<TemperatureLogRow> LogRow() const;  // from the kept state; lock held
 
     CFWDevice& device_;
     const Settings settings_;

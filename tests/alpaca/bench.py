@@ -5,7 +5,10 @@ latency with 1 and 8 keep-alive clients, the time from a move PUT to its
 reply, and the time from the board's '!' to ismoving turning false, each
 beside the wire time of the same work.
 
-  bench.py --server PATH --sim PATH [--seconds 10] [--moves 10]
+  bench.py --server PATH --sim PATH [--seconds 10] [--moves 10] [--wine-prefix DIR --wine-ports DIR]
+
+With --wine-prefix the server is the Windows build, run under Wine
+(tests/wine/alpaca-bench.sh makes the prefix).
 """
 import argparse
 import multiprocessing
@@ -17,7 +20,7 @@ import time
 
 import requests
 
-from harness import Scratch, wait_until
+from harness import Scratch, add_target_arguments, target_from, wait_until
 
 BIT_MS = 10 / 9600 * 1000  # one byte on the line, 8N1
 
@@ -73,14 +76,12 @@ def main():
     parser.add_argument("--sim", required=True)
     parser.add_argument("--seconds", type=float, default=10)
     parser.add_argument("--moves", type=int, default=10)
+    add_target_arguments(parser)
     args = parser.parse_args()
-    with Scratch() as run:
+    target = target_from(args)
+    with Scratch(target) as run:
         run.simulator(args.sim, "--pace")
-        trace = os.path.join(run.folder, "trace.log")
-        options = os.path.join(run.config, "quillmoor", "Software", "ASCOM", "Focuser Drivers")
-        os.makedirs(options)
-        with open(os.path.join(options, "Quillmoor.Focuser.values"), "w") as store:
-            store.write(f"1 {(trace.encode() + bytes(1)).hex()} LogFile\n")
+        trace = target.trace_to(run)
         server = run.server(args.server, "--discovery-port", "0")
         base = server.base
         requests.put(f"{base}/api/v1/focuser/0/connected", data={"Connected": "true"}, timeout=70)

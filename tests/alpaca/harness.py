@@ -139,6 +139,15 @@ class Native:
         os.makedirs(ports, exist_ok=True)
         os.symlink(scratch.link, os.path.join(ports, "com3"))
 
+    def trace_to(self, scratch):
+        """Has the server's driver write its trace log; returns where, as a path here."""
+        trace = os.path.join(scratch.folder, "trace.log")
+        options = os.path.join(scratch.config, "quillmoor", "Software", "ASCOM", "Focuser Drivers")
+        os.makedirs(options, exist_ok=True)
+        with open(os.path.join(options, "Quillmoor.Focuser.values"), "w") as store:
+            store.write(f"1 {(trace.encode() + bytes(1)).hex()} LogFile\n")
+        return trace
+
     def environment(self, config):
         # The settings and the temperature log it writes stay in the scratch folder.
         return dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(os.path.dirname(config), "data"))
@@ -179,6 +188,17 @@ class UnderWine(Native):
 
     def show_as_com3(self, scratch):
         pass  # it is already
+
+    def trace_to(self, scratch):
+        # The driver's options are the DLL's key, in the 32-bit view of the machine's hive.
+        subprocess.run([self.loader, "reg", "add", r"HKLM\Software\ASCOM\Focuser Drivers\Quillmoor.Focuser", "/v",
+                        "LogFile", "/t", "REG_SZ", "/d", r"C:\quillmoor-bench-trace.log", "/f", "/reg:32"],
+                       env=self.environment(None), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60, check=True)
+        trace = os.path.join(self.prefix, "drive_c", "quillmoor-bench-trace.log")
+        if os.path.exists(trace):
+            os.remove(trace)
+        return trace
 
     def environment(self, config):
         return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEARCH="win64")
