@@ -203,6 +203,8 @@ void HttpServer::Admit(tcp::socket socket)
     if (error) return;  // gone already
     if (address.is_v6() && address.to_v6().is_v4_mapped())
         address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+    // Each answer is one small write that the client waits for: send it at once.
+    socket.set_option(tcp::no_delay(true), error);
     auto session = std::make_shared<Session>(std::move(socket), limits_, handler_, connections_);
     std::shared_ptr<Session> victim;
     if (!connections_->Admit(session, address.to_string(), limits_, victim)) return;  // closed before a byte is read
