@@ -236,6 +236,8 @@ Section "Network server (ASCOM Alpaca)" SecServer
     "Describing the ${SERVICE} service"
   !insertmacro Run '"$SYSDIR\sc.exe" failure ${SERVICE} reset= 86400 actions= restart/5000/restart/5000/restart/60000' \
     "Setting the ${SERVICE} service's restart after a failure"
+  ; A server that cannot start reports an error of its own, which counts as a failure too.
+  !insertmacro Run '"$SYSDIR\sc.exe" failureflag ${SERVICE} 1' "Setting the ${SERVICE} service's failure flag"
   !insertmacro Run '"$SYSDIR\sc.exe" start ${SERVICE}' "Starting the ${SERVICE} service"
 
   ; Rules of the same names are replaced, so that an upgrade leaves one of each.
