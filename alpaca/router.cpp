@@ -40,12 +40,6 @@ bool FromForeignPage(const HttpRequest& request)
 
 // Reads of the device API and management may come from pages elsewhere;
 // nothing else is shared with them.
-bool ReadableElsewhere(std::string_view target)
-{
-    return target.substr(0, kApiPrefix.size()) == kApiPrefix ||
-           target.substr(0, kManagementPrefix.size()) == kManagementPrefix;
-}
-
 }  // namespace
 
 HttpResponse JsonAnswer(const HttpRequest& request, const Reply& reply, uint32_t clientTransactionId)
@@ -73,22 +67,14 @@ Router::Router(std::vector<AlpacaDevice> devices, ServerDescription description,
 HttpResponse Router::Handle(const HttpRequest& request) const
 {
     const std::string_view target(request.target().data(), request.target().size());
-    HttpResponse response = Route(request, target);
-    if (ReadableElsewhere(target) && request.method() != http::verb::put)
-        response.set(http::field::access_control_allow_origin, "*");
-    return response;
+    return Route(request, target);
 }
 
 HttpResponse Router::Route(const HttpRequest& request, std::string_view target) const
 {
-    if (request.method() == http::verb::options) {  // a browser's preflight: reads only, and only where shared
-        HttpResponse response = Answer(request, http::status::no_content, "text/plain", {});
-        if (ReadableElsewhere(target)) {
-            response.set(http::field::access_control_allow_methods, "GET, OPTIONS");
-            response.set(http::field::access_control_allow_headers, "Content-Type");
-        }
-        return response;
-    }
+    // A browser's preflight. Nothing is shared with pages of other origins:
+    // Alpaca clients are native programs, and the setup pages are our own.
+    if (request.method() == http::verb::options) return Answer(request, http::status::no_content, "text/plain", {});
     // Any web page the user visits could otherwise move the focuser, rewrite
     // the board's memory or change the port, through the user's browser.
     if (request.method() == http::verb::put && FromForeignPage(request))
