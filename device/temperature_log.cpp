@@ -100,26 +100,38 @@ std::string TemperatureLogFileName(const platform::LocalDateTime& date)
     return name;
 }
 
-void AppendTemperatureLogRow(const TemperatureLogRow& given, const platform::LocalDateTime& now,
-                             const std::vector<std::string>& folders)
+namespace {
+
+// The day's file in the first folder where it opens; null when none takes it.
+std::FILE* OpenDayFile(const std::vector<std::string>& folders, const platform::LocalDateTime& now)
 {
-    TemperatureLogRow row = given;
-    row.sensorCount = std::clamp(row.sensorCount, 0, static_cast<int>(std::size(row.temperatures)));
-    std::FILE* file = nullptr;
     for (const std::string& folder : folders) {
         std::error_code ignored;
         std::filesystem::create_directories(folder, ignored);
-        file = std::fopen(Join(folder, TemperatureLogFileName(now)).c_str(), "ab");
-        if (file != nullptr) break;
+        if (std::FILE* file = std::fopen(Join(folder, TemperatureLogFileName(now)).c_str(), "ab")) return file;
     }
-    if (file == nullptr) return;
-    // Binary mode with the line end written out, so that the position is the
-    // file's true length: empty means a new day's file that needs its header.
+    return nullptr;
+}
+
+// Binary mode with the line end written out, so that the position is the
+// file's true length: empty means a new day's file that needs its header.
+void WriteAndClose(std::FILE* file, const TemperatureLogRow& row, const platform::LocalDateTime& now)
+{
     std::fseek(file, 0, SEEK_END);
     std::string text = std::ftell(file) == 0 ? Header(row.sensorCount) : std::string();
     text += RowText(row, now);
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
+}
+
+}  // namespace
+
+void AppendTemperatureLogRow(const TemperatureLogRow& given, const platform::LocalDateTime& now,
+                             const std::vector<std::string>& folders)
+{
+    TemperatureLogRow row = given;
+    row.sensorCount = std::clamp(row.sensorCount, 0, static_cast<int>(std::size(row.temperatures)));
+    if (std::FILE* file = OpenDayFile(folders, now)) WriteAndClose(file, row, now);
 }
 
 void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& now,
@@ -131,7 +143,10 @@ void WriteTemperatureLogRow(CFWDevice& device, const platform::LocalDateTime& no
     config.sensorCount = device.Config.SensorCount;
     std::memcpy(config.filterNames, device.Config.FilterNames, sizeof config.filterNames);
     device.ReleaseBusy();
-    AppendTemperatureLogRow(ReadRow(device, config), now, folders);
+    // The file first: without one, the board is not asked.
+    std::FILE* file = OpenDayFile(folders, now);
+    if (file == nullptr) return;
+    WriteAndClose(file, ReadRow(device, config), now);
 }
 
 void TempLogTimerProc()
