@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <type_traits>
 
 #include "device/fw_device.h"
 #include "platform/user_folders.h"
@@ -12,7 +13,7 @@
 namespace quillmoor {
 namespace {
 
-static_assert(std::size(TemperatureLogRow{}.temperatures) == kTemperatureSlots);
+static_assert(std::extent_v<decltype(TemperatureLogRow::temperatures)> == kTemperatureSlots);
 
 // What a tick needs from Config, copied while Busy is held so that a connect
 // rewriting Config cannot tear it.
