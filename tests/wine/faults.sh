@@ -131,10 +131,10 @@ grep -h '^# flood' "$work/out/flood.client" | tr -d '\r'
 echo "# flood: the board sent $(wire_bytes flooded '<<') bytes"
 
 # --- Busy stays honest ---------------------------------------------------------
-# 4000 steps at 200 steps/s scaled to 1 s, while three threads fire 6000
-# commands at both objects: all refused, none reached the wire.
+# 4000 steps at 200 steps/s scaled to 2 s, while three threads fire up to
+# 6000 commands at both objects for 0.7 s: all refused, none reached the wire.
 section_start=$SECONDS
-start_board busy 3 --time-scale 0.05
+start_board busy 3 --time-scale 0.1
 fresh_options
 client busy busy --com-port 3 --focus-shift 0 --log 'C:\trace-busy.log'
 stop_board busy
