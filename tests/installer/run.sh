@@ -39,13 +39,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 . "$top/tools/i386.sh"
 i386_probe
-work=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)/installer-suite
-rm -rf "$work"
-mkdir -p "$work/ports" "$work/out" "$work/setup"
-
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-drive_c="$WINEPREFIX/drive_c"
+. "$top/tests/wine/prefix.sh"
+wine_scratch "$build_dir" installer-suite
+mkdir -p "$work/setup"
 
 . "$top/tests/wine/harness.sh"
 skipped=0
@@ -55,7 +51,6 @@ check32() {
 }
 
 . "$top/tests/wine/lib.sh"
-. "$top/tests/wine/prefix.sh"
 
 focuser_clsid='{0A7EB263-F0A2-4BEA-9233-4014C079DE48}'
 wheel_clsid='{44723263-F0A2-41EA-1233-1014C079DE48}'

@@ -24,15 +24,11 @@ done
 [ -f "$exe" ] && [ -x "$server" ] && [ -x "$sim" ] && [ -n "$build_dir" ] || usage
 
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)/alpaca-bench
-rm -rf "$work"
-mkdir -p "$work/ports" "$work/out"
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
+. "$here/prefix.sh"
+wine_scratch "$build_dir" alpaca-bench
 
 . "$here/harness.sh"
 . "$here/lib.sh"
-. "$here/prefix.sh"
 
 make_wine_prefix
 wineserver -p >/dev/null 2>&1

@@ -27,16 +27,11 @@ done
 [ -f "$exe" ] && [ -f "$dll" ] && [ -d "$clients" ] && [ -x "$sim" ] && [ -n "$build_dir" ] || usage
 
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)/alpaca-suite
-rm -rf "$work"
-mkdir -p "$work/ports" "$work/out"
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-drive_c="$WINEPREFIX/drive_c"
+. "$here/prefix.sh"
+wine_scratch "$build_dir" alpaca-suite
 
 . "$here/harness.sh"
 . "$here/lib.sh"
-. "$here/prefix.sh"
 
 echo "# prefix $WINEPREFIX"
 make_wine_prefix

@@ -5,6 +5,19 @@
 wine64=wine
 [ -x /usr/lib/wine/wine64 ] && wine64=/usr/lib/wine/wine64
 
+# wine_scratch BUILD_DIR NAME: a fresh folder BUILD_DIR/NAME ($work) with
+# ports/ and out/, and the environment for a 64-bit prefix in it
+# ($WINEPREFIX, $drive_c), with no display. The prefix itself is made by
+# make_wine_prefix.
+wine_scratch() {
+  work=$(mkdir -p "$1" && cd "$1" && pwd)/$2
+  rm -rf "$work"
+  mkdir -p "$work/ports" "$work/out"
+  export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY
+  drive_c="$WINEPREFIX/drive_c"
+}
+
 # make_wine_prefix [REG_TEXT]: a fresh Wine prefix at $WINEPREFIX whose
 # COM1..COM16 lead to links in $work/ports (a link that leads nowhere is a
 # port that does not exist), with the crash dialog off so that a crashing

@@ -47,20 +47,15 @@ for tool in wine wineserver; do
 done
 
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)/wine-suite
-rm -rf "$work"
-mkdir -p "$work/ports" "$work/out"
+. "$here/prefix.sh"
+wine_scratch "$build_dir" wine-suite
 
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-drive_c="$WINEPREFIX/drive_c"
 # An apostrophe in the folder checks how the module path is registered.
 install_dir="$drive_c/Quill'moor"
 win_dll="C:\\Quill'moor\\Quillmoor.DLL"
 
 . "$here/harness.sh"
 . "$here/lib.sh"
-. "$here/prefix.sh"
 # Each build registers with the regsvr32 of its own bitness.
 regsvr32=("$wine64" regsvr32)
 [ "$bits" = 32 ] && regsvr32=(wine 'C:\windows\syswow64\regsvr32.exe')
